@@ -1,0 +1,120 @@
+#include "app/ConstUnit.h"
+
+#include "base/FileUtil.h"
+#include "base/IniFile.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+std::string Set_LanguageFile;
+std::string Set_FontName;
+int Set_Charset;
+std::string Set_Database;
+std::string Set_HiddenCols;
+int Set_EcrNumb;
+int Set_ComPort;
+bool Set_OneECR;
+int Set_EcrSpeed;
+
+namespace {
+
+std::string gSettingsFile;
+std::string gConfigDir;
+std::string gSettingsError;
+
+struct DefaultsAtLoad {
+    DefaultsAtLoad() { ResetSettingsToDefaults(); }
+} defaultsAtLoad;
+
+std::string UserConfigDir()
+{
+    std::string base;
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
+        base = x;
+    else if (const char* h = std::getenv("HOME"); h && *h)
+        base = std::string(h) + "/.config";
+    else
+        base = "/tmp";
+    if (base.back() != '/')
+        base += '/';
+    return base + "morvane-tessel/";
+}
+
+} // namespace
+
+void ResetSettingsToDefaults()
+{
+    Set_LanguageFile.clear();
+    Set_FontName = "MS Sans Serif";
+    Set_Charset = 1;
+    Set_Database.clear();
+    Set_HiddenCols.clear();
+    Set_EcrNumb = 0;
+    Set_ComPort = 1;
+    Set_OneECR = false;
+    Set_EcrSpeed = 9600;
+}
+
+void InitProgramLocation(const std::string& executablePath)
+{
+    const std::string exeDir = ExtractFilePath(executablePath);
+    const std::string iniName = ExtractFileName(ChangeFileExt(executablePath, ".ini"));
+    if (FolderIsWritable(exeDir)) {
+        gConfigDir = exeDir;
+    } else {
+        gConfigDir = UserConfigDir();
+        ::mkdir(ExtractFilePath(gConfigDir.substr(0, gConfigDir.size() - 1)).c_str(), 0755);
+        ::mkdir(gConfigDir.c_str(), 0755);
+    }
+    gSettingsFile = gConfigDir + iniName;
+}
+
+const std::string& SettingsFileName() { return gSettingsFile; }
+const std::string& ConfigDir() { return gConfigDir; }
+const std::string& SettingsError() { return gSettingsError; }
+
+void LoadProgramSettings()
+{
+    ReadProgramSettings();
+    ReadEcrSettings();
+}
+
+void ReadProgramSettings()
+{
+    TIniFile ini(gSettingsFile);
+    Set_LanguageFile = ini.ReadString(kProgramSection, "Set_LanguageFile", "");
+    Set_FontName = ini.ReadString(kProgramSection, "Set_FontName", "MS Sans Serif");
+    Set_Charset = ini.ReadInteger(kProgramSection, "Set_Charset", 1);
+    Set_Database = ini.ReadString(kProgramSection, "Set_Database", "");
+    Set_HiddenCols = ini.ReadString(kProgramSection, "Set_HiddenCols", "");
+}
+
+void ReadEcrSettings()
+{
+    TIniFile ini(gSettingsFile);
+    Set_EcrNumb = ini.ReadInteger(kEcrSection, "Set_EcrNumb", 0);
+    Set_ComPort = ini.ReadInteger(kEcrSection, "Set_ComPort", 1);
+    Set_OneECR = ini.ReadBool(kEcrSection, "Set_OneECR", false);
+    Set_EcrSpeed = ini.ReadInteger(kEcrSection, "Set_EcrSpeed", 9600);
+}
+
+bool WriteProgramSettings()
+{
+    TIniFile ini(gSettingsFile);
+    ini.WriteString(kProgramSection, "Set_LanguageFile", Set_LanguageFile);
+    ini.WriteString(kProgramSection, "Set_FontName", Set_FontName);
+    ini.WriteInteger(kProgramSection, "Set_Charset", Set_Charset);
+    ini.WriteString(kProgramSection, "Set_Database", Set_Database);
+    ini.WriteString(kProgramSection, "Set_HiddenCols", Set_HiddenCols);
+    return ini.UpdateFile(gSettingsError);
+}
+
+bool WriteEcrSettings()
+{
+    TIniFile ini(gSettingsFile);
+    ini.WriteInteger(kEcrSection, "Set_EcrNumb", Set_EcrNumb);
+    ini.WriteInteger(kEcrSection, "Set_ComPort", Set_ComPort);
+    ini.WriteBool(kEcrSection, "Set_OneECR", Set_OneECR);
+    ini.WriteInteger(kEcrSection, "Set_EcrSpeed", Set_EcrSpeed);
+    return ini.UpdateFile(gSettingsError);
+}

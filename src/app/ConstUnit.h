@@ -1,0 +1,58 @@
+#pragma once
+// The program's settings and the state every register-facing view shares.
+//
+// The settings live in the variables below, named like their keys. They are
+// read once at start (LoadProgramSettings) and written back section by
+// section when a view changes them. Reading never fails: a missing file,
+// section or key, or a value that does not convert, leaves the default.
+
+#include <string>
+
+// --- Where the program keeps its files ----------------------------------
+
+// Decides, once, where the settings file lives: the executable's path with
+// ".ini"; when the executable's folder is not writable, the same file name in
+// "$XDG_CONFIG_HOME/morvane-tessel/" (else "~/.config/morvane-tessel/").
+// The language files and the "dosdevices/" folder are looked up in the same
+// folder. Call before anything reads settings; tests call it again freely.
+void InitProgramLocation(const std::string& executablePath);
+
+// Full path of the settings file.
+const std::string& SettingsFileName();
+
+// Folder of the settings file, with a trailing '/': where the language files
+// and "dosdevices/" are found. Same as the executable's folder unless that
+// folder is not writable.
+const std::string& ConfigDir();
+
+// --- Section PROGRAMSETTINGS ----------------------------------------------
+extern std::string Set_LanguageFile; // ""
+extern std::string Set_FontName;     // "MS Sans Serif"
+extern int Set_Charset;              // 1
+extern std::string Set_Database;     // ""
+extern std::string Set_HiddenCols;   // ""
+
+// --- Section ECRSETTINGS --------------------------------------------------
+extern int Set_EcrNumb;   // 0
+extern int Set_ComPort;   // 1
+extern bool Set_OneECR;   // false
+extern int Set_EcrSpeed;  // 9600
+
+void LoadProgramSettings();
+void ReadProgramSettings();
+void ReadEcrSettings();
+
+// Write every key of the section from the variables, in table order, and
+// put the file on disk. False on failure: the file stays as it was, the
+// variables keep their values, and SettingsError() tells why
+// ("Unable to write to <file>").
+bool WriteProgramSettings();
+bool WriteEcrSettings();
+const std::string& SettingsError();
+
+// Restores every settings variable to its default (used at start and by tests).
+void ResetSettingsToDefaults();
+
+inline constexpr const char* kProgramSection = "PROGRAMSETTINGS";
+inline constexpr const char* kEcrSection = "ECRSETTINGS";
+inline constexpr const char* kMainSection = "MAIN";

@@ -1,0 +1,2 @@
+#include "app/MainUnit.h"
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) { setObjectName("MainForm"); }

@@ -1,0 +1,19 @@
+#pragma once
+// The one place that names the code page of every text the core keeps.
+// Register data, .plu files, settings and language files are bytes in this
+// code page and pass through the core unchanged; only the edges (GUI widgets,
+// JSON of ecrtool, workbooks) convert.
+
+#include <optional>
+#include <string>
+
+inline constexpr const char* kCodePage = "WINDOWS-1251";
+
+// Windows-1251 bytes to UTF-8. Every byte of the code page maps to a
+// character except 0x98, which becomes U+FFFD.
+std::string CodePageToUtf8(const std::string& bytes);
+
+// UTF-8 to Windows-1251. Returns nothing when the text is not valid UTF-8 or
+// holds a character the code page cannot represent: callers refuse such
+// input instead of changing it silently.
+std::optional<std::string> Utf8ToCodePage(const std::string& utf8);
