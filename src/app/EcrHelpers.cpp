@@ -1,0 +1,6 @@
+#include "app/EcrHelpers.h"
+
+bool ConnectAndReadEcrInfo()
+{
+    return false;
+}
