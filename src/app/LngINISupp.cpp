@@ -6,6 +6,8 @@
 #include "base/IniFile.h"
 
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -75,25 +77,40 @@ void TLngINISupp::ApplyCaptions(TLngWindow& window)
 {
     const TIniFile ini(languageFile_);
     const std::string windowName = window.WindowName();
-    const int count = window.ControlCount();
+
+    // The translated controls once, in component order; the rest are never
+    // touched.
+    struct Target {
+        int index;
+        bool statusBar;
+        std::string name;
+    };
+    std::vector<Target> targets;
+    for (int i = 0, n = window.ControlCount(); i < n; ++i) {
+        if (window.IsCaptioned(i))
+            targets.push_back({i, false, window.ControlName(i)});
+        else if (window.IsStatusBar(i))
+            targets.push_back({i, true, window.ControlName(i)});
+    }
+
     // Names compared as the file spells them: a section or key in other
     // letter case belongs to no window or control.
     for (const std::string& section : ini.ReadSections()) {
         if (section != windowName)
             continue;
         for (const std::string& key : ini.ReadSection(section)) {
-            for (int i = 0; i < count; ++i) {
-                if (window.IsCaptioned(i)) {
-                    if (window.ControlName(i) == key)
-                        window.SetCaption(i, DecodeIniText(ini.ReadString(section, key, "")));
-                } else if (window.IsStatusBar(i)) {
-                    const std::string bar = key.substr(0, key.find('.'));
-                    const int panel = PanelIndexOf(key);
-                    // A digit past the bar's last panel addresses nothing.
-                    if (window.ControlName(i) == bar && key.find('.') != std::string::npos
-                        && panel < window.PanelCount(i))
-                        window.SetPanelText(i, panel, DecodeIniText(ini.ReadString(section, key, "")));
+            for (const Target& t : targets) {
+                if (!t.statusBar) {
+                    if (t.name == key)
+                        window.SetCaption(t.index, DecodeIniText(ini.ReadString(section, key, "")));
+                    continue;
                 }
+                const auto dot = key.find('.');
+                const int panel = PanelIndexOf(key);
+                // A digit past the bar's last panel addresses nothing.
+                if (dot != std::string::npos && std::string_view(key).substr(0, dot) == t.name
+                    && panel < window.PanelCount(t.index))
+                    window.SetPanelText(t.index, panel, DecodeIniText(ini.ReadString(section, key, "")));
             }
         }
     }
