@@ -12,11 +12,12 @@
 namespace {
 
 // Writes key = value unless the value is empty or the key is already there
-// (whatever it holds: an empty translation is a translation).
+// (whatever it holds: an empty translation is a translation). A control
+// without a name cannot be addressed by a key and is left out.
 bool WriteIfMissing(TIniFile& ini, const std::string& section, const std::string& key,
                     const std::string& value)
 {
-    if (value.empty() || ini.ValueExists(section, key))
+    if (value.empty() || key.empty() || ini.ValueExists(section, key))
         return false;
     ini.WriteString(section, key, EncodeIniText(value));
     return true;

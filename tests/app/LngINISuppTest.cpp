@@ -58,6 +58,7 @@ FakeWindow MakeWindow()
         {"lblTwoLines", FakeWindow::Captioned, "first\r\nsecond", {}},
         {"StatusBar", FakeWindow::StatusBar, "", {"ready", "", "COM1"}},
         {"btnSettings", FakeWindow::Captioned, "Settings", {}},
+        {"", FakeWindow::Captioned, "unnamed", {}},
     });
 }
 
@@ -93,8 +94,8 @@ TEST_F(Captions, WithoutALanguageTheDesignCaptionsFillDefaultLng)
     EXPECT_EQ(lng.LanguageFile(), dir.File("Default.lng"));
 
     TIniFile ini(dir.File("Default.lng"));
-    // Component order; empty captions, empty panels and untranslated kinds
-    // are left out; a line break is stored as "|".
+    // Component order; empty captions, empty panels, unnamed controls and
+    // untranslated kinds are left out; a line break is stored as "|".
     const std::vector<std::string> keys = {"btnPlues", "lblTwoLines", "StatusBar.Panels[0]",
                                            "StatusBar.Panels[2]", "btnSettings"};
     EXPECT_EQ(ini.ReadSections(), std::vector<std::string>{"MainForm"});
