@@ -1,12 +1,29 @@
+#include "app/Application.h"
 #include "app/ConstUnit.h"
 #include "app/MainUnit.h"
 
-#include <QApplication>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::string ExecutablePath(const char* argv0)
+{
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error)
+        return self.string();
+    return std::filesystem::absolute(argv0, error).string();
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    InitProgramLocation(QCoreApplication::applicationFilePath().toStdString());
+    // Where the settings file lives decides everything read after it.
+    InitProgramLocation(ExecutablePath(argv[0]));
+    TApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Morvane Tessel"));
     TMainForm w;
     w.show();
     return app.exec();

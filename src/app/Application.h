@@ -1,0 +1,28 @@
+#pragma once
+// The application object and what belongs to the program as a whole: the
+// general error handler and the program's pictures.
+
+#include <QApplication>
+#include <QPixmap>
+#include <exception>
+
+// Catches what escapes an event handler and hands it to ShowGeneralError,
+// so the program goes on after the error.
+class TApplication : public QApplication {
+public:
+    TApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// The general error handler: shows the error's text (Windows-1251 bytes) in
+// an error box with an OK button. An EAbort is the silent kind: nothing is
+// shown.
+void ShowGeneralError(const std::exception& error);
+
+// Makes the program's pictures (compiled into the GUI library) reachable
+// under ":/app/images/". Safe to call more than once.
+void InitAppResources();
+
+// A picture of the program drawn at size (device-independent pixels) for
+// the screen's pixel ratio.
+QPixmap AppPicture(const QString& name, QSize size, qreal devicePixelRatio = 0);
