@@ -2,36 +2,152 @@
 
 #include "base/FileUtil.h"
 
-// Raw bytes in, raw bytes out: the files are single-byte text.
-#define SI_NO_CONVERSION
-#include <SimpleIni.h>
 #include <cstdint>
-#include <list>
+#include <strings.h>
+
+// The file is kept as its lines, so that whatever the program does not
+// change (comments, blank lines, foreign sections, the order of everything)
+// is written back byte for byte. A value is everything after the first "="
+// up to the line end, leading blanks removed and trailing ones kept: a text
+// the program writes comes back exactly as it was.
+
+namespace {
+
+enum class LineKind { Other, Section, Key };
+
+std::string Trim(const std::string& s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+bool SameName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+} // namespace
 
 struct TIniFile::Impl {
-    CSimpleIniA ini{false, false, false};
+    struct Line {
+        LineKind kind = LineKind::Other;
+        std::string text;  // the line as in the file, without its line break
+        std::string name;  // section or key name as spelled in the file
+        std::string value; // key lines only
+    };
+    std::vector<Line> lines;
+    std::string newline = "\n";
+    bool finalNewline = true;
+
+    void Parse(const std::string& content)
+    {
+        size_t pos = 0;
+        bool first = true;
+        while (pos < content.size()) {
+            size_t end = content.find('\n', pos);
+            const bool last = end == std::string::npos;
+            std::string text = content.substr(pos, last ? std::string::npos : end - pos);
+            if (!text.empty() && text.back() == '\r') {
+                text.pop_back();
+                if (first)
+                    newline = "\r\n";
+            }
+            first = false;
+            finalNewline = !last;
+            lines.push_back(Classify(std::move(text)));
+            pos = last ? content.size() : end + 1;
+        }
+    }
+
+    static Line Classify(std::string text)
+    {
+        Line line;
+        const std::string t = Trim(text);
+        if (!t.empty() && t[0] == '[') {
+            const size_t close = t.find(']');
+            if (close != std::string::npos) {
+                line.kind = LineKind::Section;
+                line.name = Trim(t.substr(1, close - 1));
+            }
+        } else if (!t.empty() && t[0] != ';' && t[0] != '#') {
+            const size_t eq = text.find('=');
+            if (eq != std::string::npos) {
+                line.kind = LineKind::Key;
+                line.name = Trim(text.substr(0, eq));
+                size_t v = eq + 1;
+                while (v < text.size() && (text[v] == ' ' || text[v] == '\t'))
+                    ++v;
+                line.value = text.substr(v);
+            }
+        }
+        line.text = std::move(text);
+        return line;
+    }
+
+    // Index of the first section line with this name, or -1.
+    long FindSection(const std::string& section) const
+    {
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].kind == LineKind::Section && SameName(lines[i].name, section))
+                return static_cast<long>(i);
+        return -1;
+    }
+
+    // One past the last line of the section that starts at index s.
+    size_t SectionEnd(long s) const
+    {
+        size_t i = static_cast<size_t>(s) + 1;
+        while (i < lines.size() && lines[i].kind != LineKind::Section)
+            ++i;
+        return i;
+    }
+
+    const Line* FindKey(const std::string& section, const std::string& key) const
+    {
+        const long s = FindSection(section);
+        if (s < 0)
+            return nullptr;
+        for (size_t i = s + 1, e = SectionEnd(s); i < e; ++i)
+            if (lines[i].kind == LineKind::Key && SameName(lines[i].name, key))
+                return &lines[i];
+        return nullptr;
+    }
+
+    std::string Serialize() const
+    {
+        std::string out;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            out += lines[i].text;
+            if (i + 1 < lines.size() || finalNewline)
+                out += newline;
+        }
+        return out;
+    }
 };
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)), impl_(std::make_unique<Impl>())
 {
-    impl_->ini.SetSpaces(false);
     std::string content;
     if (ReadWholeFile(fileName_, content))
-        impl_->ini.LoadData(content);
+        impl_->Parse(content);
 }
 
 TIniFile::~TIniFile() = default;
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) const
 {
-    return impl_->ini.GetValue(section.c_str(), key.c_str(), nullptr) != nullptr;
+    return impl_->FindKey(section, key) != nullptr;
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& def) const
 {
-    const char* v = impl_->ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    return v ? std::string(v) : def;
+    const Impl::Line* line = impl_->FindKey(section, key);
+    return line ? line->value : def;
 }
 
 int TIniFile::ReadInteger(const std::string& section, const std::string& key, int def) const
@@ -47,7 +163,30 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool
 
 void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
-    impl_->ini.SetValue(section.c_str(), key.c_str(), value.c_str());
+    auto& lines = impl_->lines;
+    long s = impl_->FindSection(section);
+    if (s < 0) {
+        // A new section goes to the end, set off by a blank line.
+        if (!lines.empty() && !Trim(lines.back().text).empty())
+            lines.push_back(Impl::Classify(""));
+        lines.push_back(Impl::Classify("[" + section + "]"));
+        s = static_cast<long>(lines.size()) - 1;
+        impl_->finalNewline = true;
+    }
+    const size_t end = impl_->SectionEnd(s);
+    for (size_t i = s + 1; i < end; ++i) {
+        if (lines[i].kind == LineKind::Key && SameName(lines[i].name, key)) {
+            lines[i] = Impl::Classify(lines[i].name + "=" + value);
+            return;
+        }
+    }
+    // A new key follows the section's last non-blank line.
+    size_t at = end;
+    while (at > static_cast<size_t>(s) + 1 && Trim(lines[at - 1].text).empty())
+        --at;
+    lines.insert(lines.begin() + static_cast<long>(at), Impl::Classify(key + "=" + value));
+    if (at == lines.size() - 1)
+        impl_->finalNewline = true;
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& key, int value)
@@ -62,31 +201,34 @@ void TIniFile::WriteBool(const std::string& section, const std::string& key, boo
 
 std::vector<std::string> TIniFile::ReadSections() const
 {
-    CSimpleIniA::TNamesDepend names;
-    impl_->ini.GetAllSections(names);
-    names.sort(CSimpleIniA::Entry::LoadOrder());
     std::vector<std::string> out;
-    for (const auto& e : names)
-        if (e.pItem && *e.pItem)
-            out.emplace_back(e.pItem);
+    for (const auto& line : impl_->lines) {
+        if (line.kind != LineKind::Section)
+            continue;
+        bool seen = false;
+        for (const auto& n : out)
+            seen = seen || SameName(n, line.name);
+        if (!seen)
+            out.push_back(line.name);
+    }
     return out;
 }
 
 std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
 {
-    CSimpleIniA::TNamesDepend names;
-    impl_->ini.GetAllKeys(section.c_str(), names);
-    names.sort(CSimpleIniA::Entry::LoadOrder());
     std::vector<std::string> out;
-    for (const auto& e : names)
-        out.emplace_back(e.pItem);
+    const long s = impl_->FindSection(section);
+    if (s < 0)
+        return out;
+    for (size_t i = s + 1, e = impl_->SectionEnd(s); i < e; ++i)
+        if (impl_->lines[i].kind == LineKind::Key)
+            out.push_back(impl_->lines[i].name);
     return out;
 }
 
 bool TIniFile::UpdateFile(std::string& error)
 {
-    std::string content;
-    if (impl_->ini.Save(content) < 0 || !WriteFileAtomic(fileName_, content)) {
+    if (!WriteFileAtomic(fileName_, impl_->Serialize())) {
         error = UnableToWriteText(fileName_);
         return false;
     }

@@ -1,7 +1,8 @@
 #pragma once
 // INI files as the program uses them: sections and keys matched without
-// regard to letter case, values kept as raw single-byte text, and every
-// section, key and comment the program does not know left as it was.
+// regard to letter case, values kept as raw single-byte text (trailing blanks
+// included), and every line the program does not change - comments, blank
+// lines, foreign sections and keys - written back exactly as it was.
 //
 // The file is read when the object is made (a missing or unreadable file
 // reads as empty). Writes change the copy in memory; UpdateFile puts the

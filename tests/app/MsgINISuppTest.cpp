@@ -188,6 +188,15 @@ TEST_F(Messages, EmptyFileReceivesEveryKeyInLoadOrder)
     ASSERT_EQ(MessageCatalogue().size(), count);
     for (const auto& e : MessageCatalogue())
         EXPECT_EQ(*e.text, e.builtIn) << e.key;
+
+    // Read back, the filled file gives the same texts, trailing blanks
+    // included; only a lone CR comes back as CR LF.
+    const std::string written = dir.Read("New.lng");
+    LoadMessages(dir.File("New.lng"));
+    EXPECT_EQ(dir.Read("New.lng"), written) << "nothing is missing any more";
+    EXPECT_EQ(S_Model, "Model: ");
+    for (const auto& e : MessageCatalogue())
+        EXPECT_EQ(*e.text, DecodeIniText(EncodeIniText(e.builtIn))) << e.key;
 }
 
 TEST_F(Messages, BuiltInTextsKeepLineBreaksQuotesBlanksAndTheCyrillicLetter)

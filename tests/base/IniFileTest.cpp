@@ -22,29 +22,39 @@ TEST(TryStrToInt, ReadsDecimalAndBothHexPrefixesAndRefusesTheRest)
     }
 }
 
-TEST(IniFile, MatchesNamesWithoutCaseAndKeepsForeignContentAndOrder)
+TEST(IniFile, MatchesNamesWithoutCaseAndKeepsEverythingElseByteForByte)
 {
     TempDir dir;
-    dir.Write("a.ini", "; note\n[Other]\nKeep=this\n[Sec]\nB=2\nA=1\n");
+    dir.Write("a.ini", "; note\r\n[Other]\r\nKeep = this \r\n\r\n[Sec]\r\nB=2\r\nA=1\r\n\r\n[Last]\r\nZ=0");
     {
         TIniFile ini(dir.File("a.ini"));
-        EXPECT_EQ(ini.ReadString("sec", "a", "x"), "1");
-        EXPECT_EQ(ini.ReadInteger("SEC", "B", 0), 2);
+        EXPECT_EQ(ini.ReadString("other", "KEEP", "x"), "this ") << "trailing blanks are part of the value";
+        EXPECT_EQ(ini.ReadInteger("SEC", "b", 0), 2);
         ini.WriteString("SEC", "c", "3");
         ini.WriteString("sec", "a", "10");
+        ini.WriteString("New", "k", "v ");
         std::string err;
         ASSERT_TRUE(ini.UpdateFile(err));
     }
-    const std::string written = dir.Read("a.ini");
-    EXPECT_NE(written.find("; note"), std::string::npos);
-    EXPECT_NE(written.find("[Other]\nKeep=this\n"), std::string::npos);
-    EXPECT_NE(written.find("[Sec]\nB=2\nA=10\nc=3\n"), std::string::npos);
+    EXPECT_EQ(dir.Read("a.ini"), "; note\r\n[Other]\r\nKeep = this \r\n\r\n[Sec]\r\nB=2\r\nA=10\r\nc=3\r\n\r\n"
+                                 "[Last]\r\nZ=0\r\n\r\n[New]\r\nk=v \r\n");
     TIniFile again(dir.File("a.ini"));
-    std::string err;
-    ASSERT_TRUE(again.UpdateFile(err));
-    EXPECT_EQ(dir.Read("a.ini"), written) << "a second save must not drift";
-    EXPECT_EQ(again.ReadSections(), (std::vector<std::string>{"Other", "Sec"}));
+    EXPECT_EQ(again.ReadSections(), (std::vector<std::string>{"Other", "Sec", "Last", "New"}));
     EXPECT_EQ(again.ReadSection("sec"), (std::vector<std::string>{"B", "A", "c"}));
+    EXPECT_EQ(again.ReadString("new", "K", ""), "v ");
+    EXPECT_FALSE(again.ValueExists("Sec", "Keep"));
+}
+
+TEST(IniFile, ANewFileGetsPlainLines)
+{
+    TempDir dir;
+    TIniFile ini(dir.File("n.ini"));
+    EXPECT_EQ(ini.ReadString("S", "K", "def"), "def");
+    ini.WriteString("S", "K", "1");
+    ini.WriteString("T", "L", "2");
+    std::string err;
+    ASSERT_TRUE(ini.UpdateFile(err));
+    EXPECT_EQ(dir.Read("n.ini"), "[S]\nK=1\n\n[T]\nL=2\n");
 }
 
 TEST(IniFile, FailedWriteLeavesTheOldFileAndNamesIt)
