@@ -249,8 +249,9 @@ void TComPort::ApplyLineSettings()
         tio.c_iflag |= IXOFF;
     tio.c_cc[VSTART] = 17;
     tio.c_cc[VSTOP] = 19;
-    // Reads never block in the kernel: the deadlines are ours.
-    tio.c_cc[VMIN] = 0;
+    // The descriptor is non-blocking and the deadlines are ours. VMIN 1
+    // keeps an empty queue (EAGAIN) apart from a hang-up (0).
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
         throw EComPort(CE_SetStateFailed, errno);
