@@ -144,7 +144,7 @@ struct TFault {
     TFaultKind Kind = TFaultKind::Retry;
     int Count = 1;
     int Value = -1;
-    std::optional<std::string> Text;
+    std::optional<std::string> Text = std::nullopt;
 };
 
 // A packet as the simulator read it.
