@@ -1,6 +1,7 @@
 #include "app/ConstUnit.h"
 
 #include "base/FileUtil.h"
+#include "device/EcrDeviceUnit.h"
 #include "base/IniFile.h"
 
 #include <cstdlib>
@@ -16,7 +17,22 @@ int Set_ComPort;
 bool Set_OneECR;
 int Set_EcrSpeed;
 
+std::string EcrModel;
+std::string EcrVersion;
+std::string EcrSerialNumber;
+std::string EcrFiscalMemoryNumber;
+std::string EcrType;
+std::uint16_t MaxPluNumber = 0;
+std::uint16_t MaxPluSubgroup = 0;
+
 namespace {
+
+// Made on first use and never destroyed before the last view is gone.
+TEcrDevice& TheEcrDevice()
+{
+    static TEcrDevice device(0);
+    return device;
+}
 
 std::string gSettingsFile;
 std::string gConfigDir;
@@ -41,6 +57,8 @@ std::string UserConfigDir()
 }
 
 } // namespace
+
+TEcrDevice& EcrDevice = TheEcrDevice();
 
 void ResetSettingsToDefaults()
 {
@@ -117,4 +135,27 @@ bool WriteEcrSettings()
     ini.WriteBool(kEcrSection, "Set_OneECR", Set_OneECR);
     ini.WriteInteger(kEcrSection, "Set_EcrSpeed", Set_EcrSpeed);
     return ini.UpdateFile(gSettingsError);
+}
+
+bool ReadEcrInfo(std::string& error)
+{
+    TECR_DeviceInfo info;
+    EcrDevice.PortNumber = Set_ComPort;
+    MaxPluNumber = 30000;
+    MaxPluSubgroup = 10;
+    try {
+        if (!EcrDevice.GetDevInfo(info)) {
+            error = EcrDevice.LastError;
+            return false;
+        }
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+    EcrModel = info.Model;
+    EcrVersion = info.Version;
+    EcrSerialNumber = info.SerialNumber;
+    EcrFiscalMemoryNumber = info.FiscalMemoryNumber;
+    EcrType = info.DeviceType;
+    return true;
 }

@@ -6,7 +6,10 @@
 // section when a view changes them. Reading never fails: a missing file,
 // section or key, or a value that does not convert, leaves the default.
 
+#include <cstdint>
 #include <string>
+
+class TEcrDevice;
 
 // --- Where the program keeps its files ----------------------------------
 
@@ -52,6 +55,31 @@ const std::string& SettingsError();
 
 // Restores every settings variable to its default (used at start and by tests).
 void ResetSettingsToDefaults();
+
+// --- The register ----------------------------------------------------------
+// The one façade every view goes through. It exists from module
+// initialisation until program end; views store Set_ComPort into its
+// PortNumber before they call an operation.
+extern TEcrDevice& EcrDevice;
+
+// The register's identity from the last successful info read; a failed read
+// leaves them as they were.
+extern std::string EcrModel;
+extern std::string EcrVersion;
+extern std::string EcrSerialNumber;
+extern std::string EcrFiscalMemoryNumber;
+extern std::string EcrType;
+
+// Limits of the PLU check: 0 until the first info read, then always 30000
+// and 10 (fixed values, not read from the register).
+extern std::uint16_t MaxPluNumber;
+extern std::uint16_t MaxPluSubgroup;
+
+// The part of ConnectAndReadEcrInfo below the windows: points EcrDevice at
+// Set_ComPort, sets the limits, reads the identity into the variables above.
+// False when no register answered; error then holds the façade's LastError
+// (or the text of anything else that went wrong).
+bool ReadEcrInfo(std::string& error);
 
 inline constexpr const char* kProgramSection = "PROGRAMSETTINGS";
 inline constexpr const char* kEcrSection = "ECRSETTINGS";
