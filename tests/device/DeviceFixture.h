@@ -1,0 +1,39 @@
+#pragma once
+// A register simulator on a pty, reachable as "COM7" through the
+// dosdevices/ folder beside a settings file in a fresh temp folder.
+
+#include "app/ConstUnit.h"
+#include "ecrsim/EcrSim.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+class DeviceFixture : public ::testing::Test {
+protected:
+    static constexpr int kPort = 7;
+
+    void SetUp() override
+    {
+        InitProgramLocation(dir.File("prog"));
+        ASSERT_TRUE(sim.Start()) << sim.Error();
+        ASSERT_TRUE(sim.LinkAs(dir.File("dosdevices/com7"))) << sim.Error();
+    }
+
+    // The command lines the register received, in order, without the
+    // greeting's ping and info.
+    std::vector<std::string> Commands() const
+    {
+        std::vector<std::string> out;
+        for (const auto& p : sim.ReceivedPackets())
+            if ((p.Type == 'S' || p.Type == 'R') && !p.Repeat && p.Data.rfind("ping ", 0) != 0 &&
+                p.Data.rfind("info ", 0) != 0)
+                out.push_back(p.Data);
+        return out;
+    }
+
+    TempDir dir;
+    ecrsim::TEcrSim sim;
+};
