@@ -487,14 +487,10 @@ bool TLintelComm::ExchangePacket(char& type, std::string& data, const TLinkBusyE
                 throw ECmdException(LE_PortClosed, PortDetail());
             line_->Purge(true, true);
             SendPacket(sequence_, type, data);
-            // The exchange has one limit: a repeat waits only for what is left
-            // of it, so the exchange ends when its clock does.
-            const uint64_t used = line_->NowMs() - start;
-            const uint32_t left = used >= limit ? 1 : static_cast<uint32_t>(limit - used);
             int frame = 0;
             char replyType = 0;
             std::string reply;
-            const int rc = ReceivePacket(left, frame, replyType, reply);
+            const int rc = ReceivePacket(limit, frame, replyType, reply);
             if (rc == 0) {
                 if (frame != sequence_ && replyType != 'N') {
                     AddError(LE_WrongFrame, "[R][" + std::to_string(sequence_) + "/" + std::to_string(frame) + "]");
