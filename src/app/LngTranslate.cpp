@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -40,9 +41,20 @@ enum Kind {
     kStaticText = 13,
 };
 
+// Qt breaks lines with LF, the file's texts with CR LF.
 std::string Cp(const QString& text)
 {
-    return ToCp(text).value_or(std::string());
+    QString crlf = text;
+    crlf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    crlf.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return ToCp(crlf).value_or(std::string());
+}
+
+QString FromCaption(const std::string& text)
+{
+    QString q = FromCp(text);
+    q.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return q;
 }
 
 bool HasPicture(const QLabel* label)
@@ -111,7 +123,7 @@ bool Enters(QObject* o)
     if (w->isWindow())
         return false;
     return !(qobject_cast<QStatusBar*>(w) || qobject_cast<QComboBox*>(w) ||
-             qobject_cast<QAbstractSpinBox*>(w));
+             qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QTabBar*>(w));
 }
 
 // A separate window below the walked one (a dialog parented to it): neither
@@ -223,7 +235,7 @@ std::string TQtLngWindow::Caption(int i) const
 void TQtLngWindow::SetCaption(int i, const std::string& text)
 {
     QObject* o = Control(i);
-    const QString q = FromCp(text);
+    const QString q = FromCaption(text);
     switch (Kind(i)) {
     case kPushButton:
     case kSpeedButton:
@@ -284,7 +296,7 @@ void TQtLngWindow::SetPanelText(int i, int panel, const std::string& text)
         return;
     const QList<QLabel*> sections = Sections(Control(i));
     if (panel >= 0 && panel < sections.size())
-        sections[panel]->setText(FromCp(text));
+        sections[panel]->setText(FromCaption(text));
 }
 
 void MarkLanguageWindow(QWidget* widget)

@@ -44,7 +44,9 @@
 // file dialog, a combo box or a spin box (their inner widgets are Qt's).
 // A QMenu is entered: it is a popup window, but its items are the window's.
 //
-// Texts cross as Windows-1251 bytes (app/GuiText.h). A caption holding a
+// Texts cross as Windows-1251 bytes (app/GuiText.h), line breaks as CR LF
+// (LF inside the widgets). The walk does not enter a tab widget's tab bar
+// either (its scroll buttons are Qt's). A caption holding a
 // character the code page cannot hold reads as empty, so it is never written
 // to a file in a mangled form.
 

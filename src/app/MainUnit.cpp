@@ -7,6 +7,7 @@
 #include "app/LngTranslate.h"
 #include "app/MsgINISupp.h"
 #include "base/IniFile.h"
+#include "device/EcrDeviceUnit.h"
 #include "ecrviews/EcrParamsUnit.h"
 #include "ecrviews/EcrSettingsUnit.h"
 #include "plu/PluListUnit.h"
@@ -43,6 +44,7 @@ const char* const kStyleSheet = R"(
 #pnlTopPanel, #pnlBottomPanel { background: #ffffff; }
 #pnlContentBackground {
   background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #f6f8fb, stop:1 #dfe6ef);
+  image: url(:/app/images/watermark.svg); image-position: center;
 }
 )";
 
@@ -319,6 +321,7 @@ void TMainForm::btnPluesClick()
     plu->show();
     QCoreApplication::processEvents();
     plu->InitPluView();
+    EcrDevice.PortNumber = Set_ComPort;
 }
 
 void TMainForm::btnEcrSettingsClick()
@@ -327,6 +330,7 @@ void TMainForm::btnEcrSettingsClick()
     ConnectAndReadEcrInfo();
     if (viewKind_ == TViewKind::EcrParams)
         return;
+    EcrDevice.PortNumber = Set_ComPort;
     if (!CloseCurrentView())
         return;
     auto* params = new TEcrParamsFrame(ui_->centralwidget);
