@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyleOption>
 
 namespace {
@@ -150,8 +151,10 @@ void TMainForm::FillLanguageList()
         if (!file.endsWith(QLatin1String(".lng"), Qt::CaseInsensitive))
             continue;
         const QString name = LanguageNameOf(file);
+        // The file's own name goes along: the extension may be spelled in
+        // another case than ".lng", and the file system tells them apart.
         if (!name.isEmpty())
-            combo->addItem(name);
+            combo->addItem(name, file);
     }
     if (combo->count() == 0) {
         combo->addItem(QLatin1String(kDefaultLanguage));
@@ -177,8 +180,8 @@ void TMainForm::LanguageComboChange()
         return;
     const QString item = combo->currentText();
     if (item != QLatin1String(kDefaultLanguage)) {
-        const std::string path =
-            ConfigDir() + QFile::encodeName(item).toStdString() + ".lng";
+        const QString file = combo->currentData().toString();
+        const std::string path = ConfigDir() + QFile::encodeName(file).toStdString();
         lng_.SetLanguageFile(path);
         LoadMessages(path);
         TranslateControl(lng_, this);
@@ -203,8 +206,9 @@ void TMainForm::showEvent(QShowEvent* event)
     if (!placementRead_) {
         placementRead_ = true;
         ReadPlacement();
-        FormShow();
     }
+    if (!event->spontaneous())
+        FormShow();
     QMainWindow::showEvent(event);
 }
 
@@ -296,6 +300,11 @@ void TMainForm::PlaceView(QWidget* view, TViewKind kind)
     view_ = view;
     viewKind_ = kind;
     UpdateNavigation();
+}
+
+void TMainForm::SetNavigationEnabled(bool enabled)
+{
+    ui_->pnlMenu->setEnabled(enabled);
 }
 
 void TMainForm::UpdateNavigation()

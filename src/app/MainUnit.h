@@ -52,6 +52,9 @@ public:
     // leaves no view and returns true.
     bool CloseCurrentView();
 
+    // The navigation column, switched off while a register transfer runs.
+    void SetNavigationEnabled(bool enabled);
+
 public slots:
     void btnPluesClick();
     void btnEcrSettingsClick();

@@ -171,6 +171,22 @@ void TMyMessageForm::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // As in the system's own boxes, a button's access letter works without
+    // Alt: the box holds nothing else that takes letters.
+    const QString letter = event->text();
+    if ((event->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier && letter.size() == 1 &&
+        letter[0].isLetterOrNumber()) {
+        for (QPushButton* button : ui_->BtnPanel->findChildren<QPushButton*>()) {
+            const QString caption = button->text();
+            const qsizetype amp = caption.indexOf(QLatin1Char('&'));
+            if (amp >= 0 && amp + 1 < caption.size() &&
+                caption[amp + 1].toCaseFolded() == letter[0].toCaseFolded()) {
+                button->click();
+                event->accept();
+                return;
+            }
+        }
+    }
     QDialog::keyPressEvent(event);
 }
 

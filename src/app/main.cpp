@@ -23,7 +23,6 @@ int main(int argc, char** argv)
     // Where the settings file lives decides everything read after it.
     InitProgramLocation(ExecutablePath(argv[0]));
     TApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Morvane Tessel"));
     TMainForm w;
     w.show();
     return app.exec();

@@ -174,11 +174,13 @@ TEST_F(MainForm, LanguageInOtherLetterCaseIsFoundAndApplied)
 {
     dir.Write("morvane-tessel.ini", "[PROGRAMSETTINGS]\r\nSet_LanguageFile=BULGARIAN.LNG\r\n");
     // "Артикули" and "Грешка" in Windows-1251.
-    dir.Write("bulgarian.lng", "[App Messages]\r\nS_ECR=\xc3\xf0\xe5\xf8\xea\xe0\r\n"
+    dir.Write("bulgarian.LNG", "[App Messages]\r\nS_ECR=\xc3\xf0\xe5\xf8\xea\xe0\r\n"
                                "[MainForm]\r\nbtnPlues=\xc0\xf0\xf2\xe8\xea\xf3\xeb\xe8\r\n");
     Create();
     EXPECT_EQ(Combo()->currentText(), "bulgarian");
-    EXPECT_EQ(form->LngSupport().LanguageFile(), dir.File("bulgarian.lng"));
+    // The file as it is spelled on disk, not a new "bulgarian.lng".
+    EXPECT_EQ(form->LngSupport().LanguageFile(), dir.File("bulgarian.LNG"));
+    EXPECT_FALSE(FileExists(dir.File("bulgarian.lng")));
     EXPECT_EQ(Child<QToolButton>("btnPlues")->text(), QString::fromUtf8("Артикули"));
     EXPECT_EQ(S_ECR, "\xc3\xf0\xe5\xf8\xea\xe0");
     EXPECT_EQ(Child<QLabel>("lblVersionLabel")->text(), "Version : 1.0.0.0");

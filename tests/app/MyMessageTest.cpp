@@ -56,6 +56,8 @@ TEST_F(MessageBox, ResultOfEachButtonSetTheProgramUses)
         {"Cancel pressed", mbOK | mbCancel, {A::Press("btnCancel")}, mrCancel},
         {"OK/Cancel: Esc", mbOK | mbCancel, {A::Escape()}, mrCancel},
         {"no buttons: close box", 0, {A::Close()}, mrCancel},
+        {"Yes/No: access letter N", mbYes | mbNo, {A::Key('n')}, mrNo},
+        {"Abort/Retry: access letter R", mbAbort | mbRetry, {A::Key('R')}, mrRetry},
     };
     for (const ResultCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -31,14 +31,16 @@ class ModalAnswerer : public QObject {
     Q_OBJECT
 public:
     struct Answer {
-        enum class How { Press, Enter, Escape, Close };
+        enum class How { Press, Enter, Escape, Close, Key };
         How how;
-        QString button; // objectName, for Press
+        QString button; // objectName, for Press; the character, for Key
     };
     static Answer Press(const QString& objectName) { return {Answer::How::Press, objectName}; }
     static Answer Enter() { return {Answer::How::Enter, {}}; }
     static Answer Escape() { return {Answer::How::Escape, {}}; }
     static Answer Close() { return {Answer::How::Close, {}}; }
+    // A character typed into the box (to its focus widget).
+    static Answer Key(char c) { return {Answer::How::Key, QString(QLatin1Char(c))}; }
 
     // One box as it was when first met.
     struct Box {
