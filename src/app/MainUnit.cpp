@@ -45,7 +45,6 @@ const char* const kStyleSheet = R"(
 #pnlTopPanel, #pnlBottomPanel { background: #ffffff; }
 #pnlContentBackground {
   background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #f6f8fb, stop:1 #dfe6ef);
-  image: url(:/app/images/watermark.svg); image-position: center;
 }
 )";
 
