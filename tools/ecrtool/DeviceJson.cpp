@@ -1,0 +1,255 @@
+#include "DeviceJson.h"
+
+#include "Json.h"
+#include "base/CodePage.h"
+
+#include <limits>
+#include <set>
+#include <stdexcept>
+
+namespace {
+
+using TKind = TJsonValue::TKind;
+
+std::string Utf8(const std::string& codePage) { return CodePageToUtf8(codePage); }
+
+class EField : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the fields of one object, each exactly once, and refuses what is
+// left over.
+class TFieldReader {
+public:
+    explicit TFieldReader(const TJsonValue& object) : object_(object) {}
+
+    const TJsonValue& Get(const char* key)
+    {
+        const TJsonValue* v = object_.Member(key);
+        if (!v)
+            throw EField(std::string("field \"") + key + "\" is missing");
+        used_.insert(key);
+        return *v;
+    }
+    std::string Text(const char* key, std::size_t maxBytes = std::numeric_limits<std::size_t>::max())
+    {
+        const TJsonValue& v = Get(key);
+        if (v.Kind != TKind::String)
+            throw EField(std::string("field \"") + key + "\" must be a string");
+        const auto bytes = Utf8ToCodePage(v.Text);
+        if (!bytes)
+            throw EField(std::string("field \"") + key + "\" has characters that Windows-1251 cannot hold");
+        if (bytes->find('\0') != std::string::npos)
+            throw EField(std::string("field \"") + key + "\" must not contain a zero character");
+        if (bytes->size() > maxBytes)
+            throw EField(std::string("field \"") + key + "\" is longer than " + std::to_string(maxBytes) +
+                         " characters");
+        return *bytes;
+    }
+    int64_t Int(const char* key, int64_t min, int64_t max)
+    {
+        const auto n = JsonInteger(Get(key), min, max);
+        if (!n)
+            throw EField(std::string("field \"") + key + "\" must be a whole number from " + std::to_string(min) +
+                         " to " + std::to_string(max));
+        return *n;
+    }
+    double Double(const char* key)
+    {
+        const TJsonValue& v = Get(key);
+        const auto d = JsonDouble(v);
+        if (!d)
+            throw EField(std::string("field \"") + key + "\" must be a " +
+                         (v.Kind == TKind::Number ? "number within the double range" : "number"));
+        return *d;
+    }
+    bool Bool(const char* key)
+    {
+        const TJsonValue& v = Get(key);
+        if (v.Kind != TKind::Bool)
+            throw EField(std::string("field \"") + key + "\" must be true or false");
+        return v.Bool;
+    }
+    void Finish()
+    {
+        for (const auto& m : object_.Members)
+            if (!used_.count(m.first))
+                throw EField("unknown field \"" + m.first + "\"");
+    }
+
+private:
+    const TJsonValue& object_;
+    std::set<std::string> used_;
+};
+
+template <class Fill>
+bool ReadObject(const std::string& line, std::string& error, Fill fill)
+{
+    const auto value = ParseJson(line, error);
+    if (!value) {
+        error = "not JSON: " + error;
+        return false;
+    }
+    if (value->Kind != TKind::Object) {
+        error = "a JSON object is expected";
+        return false;
+    }
+    try {
+        TFieldReader reader(*value);
+        fill(reader);
+        reader.Finish();
+    } catch (const EField& e) {
+        error = e.what();
+        return false;
+    }
+    return true;
+}
+
+std::string FlagsText(const std::array<bool, kPluFlagCount>& flags)
+{
+    std::string s;
+    for (bool f : flags)
+        s += f ? '1' : '0';
+    return s;
+}
+
+} // namespace
+
+std::string PluToJson(const TECR_PLU& p)
+{
+    return TJsonObjectWriter()
+        .Int("Number", p.Number)
+        .String("Name", Utf8(p.Name))
+        .String("Barcode", Utf8(p.Barcode))
+        .Double("Price", p.Price)
+        .Int("Group", p.Group)
+        .Int("AlteTaxeId", p.AlteTaxeId)
+        .String("AlteTaxeName", Utf8(p.AlteTaxeName))
+        .String("TaxValue", Utf8(p.TaxValue))
+        .Int("SubGroup", p.SubGroup)
+        .Int("TaxGroup", p.TaxGroup)
+        .Int("PayType", p.PayType)
+        .String("Flags", FlagsText(p.Flags))
+        .String("Comment", Utf8(p.Comment))
+        .String("Unit", Utf8(p.Unit))
+        .Text();
+}
+
+bool PluFromJson(const std::string& line, TECR_PLU& p, std::string& error)
+{
+    return ReadObject(line, error, [&](TFieldReader& r) {
+        TECR_PLU plu;
+        plu.Number = static_cast<uint32_t>(r.Int("Number", 0, 4294967295LL));
+        plu.Name = r.Text("Name", kMaxRecordText);
+        plu.Barcode = r.Text("Barcode");
+        plu.Price = r.Double("Price");
+        plu.Group = static_cast<uint8_t>(r.Int("Group", 0, 255));
+        plu.AlteTaxeId = static_cast<int32_t>(r.Int("AlteTaxeId", INT32_MIN, INT32_MAX));
+        plu.AlteTaxeName = r.Text("AlteTaxeName");
+        plu.TaxValue = r.Text("TaxValue");
+        plu.SubGroup = static_cast<uint8_t>(r.Int("SubGroup", 0, 255));
+        plu.TaxGroup = static_cast<uint8_t>(r.Int("TaxGroup", 0, 255));
+        plu.PayType = static_cast<uint8_t>(r.Int("PayType", 0, 255));
+        const TJsonValue& flags = r.Get("Flags");
+        bool ok = flags.Kind == TKind::String && flags.Text.size() == kPluFlagCount;
+        for (int i = 0; ok && i < kPluFlagCount; ++i) {
+            ok = flags.Text[i] == '0' || flags.Text[i] == '1';
+            plu.Flags[i] = flags.Text[i] == '1';
+        }
+        if (!ok)
+            throw EField("field \"Flags\" must be a string of nine \"0\" or \"1\"");
+        plu.Comment = r.Text("Comment");
+        plu.Unit = r.Text("Unit");
+        p = plu;
+    });
+}
+
+std::string AlteTaxeToJson(const TECR_ALTETAXE& t)
+{
+    return TJsonObjectWriter().Int("Number", t.Number).String("Name", Utf8(t.Name)).Text();
+}
+
+std::string CashierToJson(const TECR_Cashier& c)
+{
+    return TJsonObjectWriter()
+        .Int("Number", c.Number)
+        .String("Name", Utf8(c.Name.Str()))
+        .String("Password", Utf8(c.Password.Str()))
+        .Bool("Sell", c.Sell)
+        .Bool("Admin", c.Admin)
+        .Bool("Reports", c.Reports)
+        .Bool("Program", c.Program)
+        .Text();
+}
+
+bool CashierFromJson(const std::string& line, TECR_Cashier& c, std::string& error)
+{
+    return ReadObject(line, error, [&](TFieldReader& r) {
+        TECR_Cashier cashier;
+        cashier.Number = static_cast<int32_t>(r.Int("Number", INT32_MIN, INT32_MAX));
+        cashier.Name = r.Text("Name", kMaxRecordText);
+        cashier.Password = r.Text("Password", kMaxRecordText);
+        cashier.Sell = r.Bool("Sell");
+        cashier.Admin = r.Bool("Admin");
+        cashier.Reports = r.Bool("Reports");
+        cashier.Program = r.Bool("Program");
+        c = cashier;
+    });
+}
+
+std::string DeviceInfoToJson(const TECR_DeviceInfo& i)
+{
+    return TJsonObjectWriter()
+        .String("Model", Utf8(i.Model))
+        .String("Version", Utf8(i.Version))
+        .String("SerialNumber", Utf8(i.SerialNumber))
+        .String("FiscalMemoryNumber", Utf8(i.FiscalMemoryNumber))
+        .String("DeviceType", Utf8(i.DeviceType))
+        .Text();
+}
+
+std::string FiscInfoToJson(bool isFiscal, const std::string& tin, const std::string& name)
+{
+    return TJsonObjectWriter().Bool("IsFiscal", isFiscal).String("Tin", Utf8(tin)).String("Name", Utf8(name)).Text();
+}
+
+std::string AdvLinesToJson(const TECR_AdvLines& lines)
+{
+    std::string out = "[";
+    for (int k = 0; k < kAdvLineCount; ++k) {
+        if (k)
+            out += ',';
+        out += JsonString(Utf8(lines[k]));
+    }
+    return out + "]";
+}
+
+bool AdvLinesFromJson(const std::string& text, TECR_AdvLines& lines, std::string& error)
+{
+    const auto value = ParseJson(text, error);
+    if (!value) {
+        error = "not JSON: " + error;
+        return false;
+    }
+    if (value->Kind != TKind::Array || value->Items.size() != kAdvLineCount) {
+        error = "an array of ten strings is expected";
+        return false;
+    }
+    TECR_AdvLines read;
+    for (int k = 0; k < kAdvLineCount; ++k) {
+        const TJsonValue& item = value->Items[k];
+        const auto bytes = item.Kind == TKind::String ? Utf8ToCodePage(item.Text) : std::nullopt;
+        if (item.Kind != TKind::String) {
+            error = "line " + std::to_string(k) + " must be a string";
+            return false;
+        }
+        if (!bytes || bytes->find('\0') != std::string::npos) {
+            error = "line " + std::to_string(k) + " has characters that Windows-1251 cannot hold";
+            return false;
+        }
+        read[k] = *bytes;
+    }
+    lines = read;
+    return true;
+}
