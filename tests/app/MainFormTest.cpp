@@ -422,9 +422,11 @@ TEST(DrawMenuItem, CaptionAtTheLeftShortcutAtTheRight)
     EXPECT_GE(to, 190);
 }
 
-TEST(DrawMenuItem, MenusUseItThroughTheStyle)
+TEST_F(MainForm, MenusOfTheWindowPaintTheirItemsWithDrawMenuItem)
 {
-    QMenu menu;
+    // A menu of a view lives under the window and its style sheet.
+    Create();
+    QMenu menu(form.get());
     menu.addAction("Save to file");
     menu.addSeparator();
     menu.addAction("Load from file");

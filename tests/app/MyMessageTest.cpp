@@ -120,9 +120,18 @@ TEST_F(MessageBox, LineBreaksMakeTheBoxTaller)
 
 TEST_F(MessageBox, KindsOutsideTheFourShowNoPicture)
 {
+    QList<QImage> pictures;
     for (std::uint8_t kind : {0, 1, 2, 3}) {
         TMyMessageForm box("x", kind, mbOK, nullptr);
-        EXPECT_FALSE(box.Image()->pixmap().isNull()) << int(kind);
+        const QImage image = box.Image()->pixmap().toImage();
+        EXPECT_EQ(image.deviceIndependentSize().toSize(), QSize(32, 32)) << int(kind);
+        int painted = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                painted += qAlpha(image.pixel(x, y)) > 0;
+        EXPECT_GT(painted, image.width() * image.height() / 8) << int(kind);
+        EXPECT_FALSE(pictures.contains(image)) << "kind " << int(kind) << " repeats a picture";
+        pictures << image;
     }
     TMyMessageForm box("x", 4, mbOK, nullptr);
     EXPECT_TRUE(box.Image()->pixmap().isNull());
