@@ -9,6 +9,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -58,6 +59,10 @@ TEST_F(MessageBox, ResultOfEachButtonSetTheProgramUses)
         {"no buttons: close box", 0, {A::Close()}, mrCancel},
         {"Yes/No: access letter N", mbYes | mbNo, {A::Key('n')}, mrNo},
         {"Abort/Retry: access letter R", mbAbort | mbRetry, {A::Key('R')}, mrRetry},
+        {"Abort/Ignore: Tab to Ignore, Enter", mbAbort | mbIgnore,
+         {A::Do([](QWidget* box) { QTest::keyClick(box->focusWidget(), Qt::Key_Tab); }),
+          A::Enter()},
+         mrIgnore},
     };
     for (const ResultCase& c : cases) {
         SCOPED_TRACE(c.name);

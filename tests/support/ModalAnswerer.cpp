@@ -88,6 +88,9 @@ void ModalAnswerer::Act(QWidget* box, const Answer& answer)
     case Answer::How::Close:
         box->close();
         break;
+    case Answer::How::Do:
+        answer.action(box);
+        break;
     case Answer::How::Key:
         QTest::keyClick(box->focusWidget() ? box->focusWidget() : box,
                         answer.button.at(0).toLatin1());

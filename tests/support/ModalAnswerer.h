@@ -21,6 +21,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <vector>
@@ -31,16 +32,24 @@ class ModalAnswerer : public QObject {
     Q_OBJECT
 public:
     struct Answer {
-        enum class How { Press, Enter, Escape, Close, Key };
+        enum class How { Press, Enter, Escape, Close, Key, Do };
         How how;
         QString button; // objectName, for Press; the character, for Key
+        std::function<void(QWidget*)> action; // for Do
     };
-    static Answer Press(const QString& objectName) { return {Answer::How::Press, objectName}; }
-    static Answer Enter() { return {Answer::How::Enter, {}}; }
-    static Answer Escape() { return {Answer::How::Escape, {}}; }
-    static Answer Close() { return {Answer::How::Close, {}}; }
+    static Answer Press(const QString& objectName) { return {Answer::How::Press, objectName, {}}; }
+    static Answer Enter() { return {Answer::How::Enter, {}, {}}; }
+    static Answer Escape() { return {Answer::How::Escape, {}, {}}; }
+    static Answer Close() { return {Answer::How::Close, {}, {}}; }
     // A character typed into the box (to its focus widget).
-    static Answer Key(char c) { return {Answer::How::Key, QString(QLatin1Char(c))}; }
+    static Answer Key(char c) { return {Answer::How::Key, QString(QLatin1Char(c)), {}}; }
+    // Anything else: action gets the box (fill its fields, pick a file,
+    // then press a button). When the box is still open afterwards, the next
+    // answer goes to it.
+    static Answer Do(std::function<void(QWidget*)> action)
+    {
+        return {Answer::How::Do, {}, std::move(action)};
+    }
 
     // One box as it was when first met.
     struct Box {
