@@ -273,6 +273,11 @@ TEST_F(LinkSim, FailingExchangesAndTheirAccount)
           "Invalid responce from device. Timeout (Read HEADER [2/6]) [R]\r\n" + fail, false },
         { "short data", fault(TFaultKind::Raw, 1, kEsc2 + "1S0010abc"),
           "Invalid responce from device. Timeout! (Read DATA [3/16]) [R]\r\n" + fail, false },
+        // A header announcing 64 KiB and then nothing: given up in a fraction of a second.
+        { "huge LEN", fault(TFaultKind::Raw, 1, kEsc2 + "1SFFFF"),
+          "Invalid responce from device. Timeout! (Read DATA [0/65535]) [R]\r\n" + fail, false },
+        { "garbage only", fault(TFaultKind::Raw, 1, std::string(5000, 'g')),
+          "Device does not respond. Timeout! (Wait SYNC) [R]\r\n" + fail, true },
         { "ESC only", fault(TFaultKind::Raw, 1, kEsc2 + "\x01\x02"),
           "Device does not respond. Timeout! (Read SYNC) [R]\r\n" + fail, true },
     };
@@ -431,6 +436,11 @@ TEST_F(LinkSim, ClosedPortAndQuotedCommandName)
     EXPECT_EQ(link_.CommandName(), "my cmd");
     EXPECT_EQ(link_.LastError(),
               "Unexpected system error! [sdta][COM3]\r\nCommunication error. [CMD:my cmd]Send command Fail");
+    int frame = 0;
+    char type = 0;
+    link_.ClearLastError();
+    EXPECT_EQ(link_.ReceivePacket(100, frame, type, data), 3);
+    EXPECT_EQ(link_.LastError(), "COM port is not active. [COM3] [R]");
     // Reopening starts a fresh connection on the same object.
     ASSERT_TRUE(link_.OpenPort(3, 2)) << link_.LastError();
     EXPECT_TRUE(Ping()) << link_.LastError();
@@ -455,6 +465,23 @@ TEST_F(LinkSim, OpenFailureAndSecondUser)
     link_.ClosePort();
     EXPECT_TRUE(other.OpenPort(3, 0)) << other.LastError();
     EXPECT_EQ(other.ComPort().BaudRate(), br9600);
+}
+
+TEST_F(LinkSim, RegisterGoneMidConnection)
+{
+    auto gone = std::make_unique<TEcrSim>();
+    ASSERT_TRUE(gone->Start());
+    TLintelComm link(0);
+    ASSERT_TRUE(link.OpenDevice(gone->DevicePath(), 2));
+    ASSERT_TRUE(link.Unlock());
+    gone.reset();
+    std::string data;
+    const auto t = Clock::now();
+    EXPECT_FALSE(link.ExecText("ping", { "111" }, data, 512, nullptr, nullptr));
+    EXPECT_LE(MsSince(t), 3500);
+    // The port reports the hang-up (EIO) at once; nothing waits for a reply.
+    EXPECT_EQ(link.LastError(), "Unexpected system error! [sdta]PurgeComm function failed (win error code: 5)\r\n"
+                                "Communication error. [CMD:ping]Send command Fail");
 }
 
 // No register on the line: a pty nobody answers.
