@@ -379,21 +379,23 @@ int TLintelComm::ReceivePacket(uint32_t timeoutMs, int& frame, char& type, std::
         char c = 0;
         // SYNC, then whatever control bytes stand before the header; one
         // clock and one limit for both.
-        bool synced = false;
         for (;;) {
             const int n = line_->Read(&c, 1);
-            if (n == 1) {
-                if (!synced) {
-                    if (c == kEsc)
-                        synced = true;
-                } else if (static_cast<unsigned char>(c) >= 0x20) {
-                    break;
-                }
-            } else {
+            if (n != 1)
                 line_->SleepMs(10);
-            }
             if (line_->NowMs() - start >= timeoutMs)
-                throw ECmdException(LE_NoResponse, synced ? "Timeout! (Read SYNC)" : "Timeout! (Wait SYNC)");
+                throw ECmdException(LE_NoResponse, "Timeout! (Wait SYNC)");
+            if (n == 1 && c == kEsc)
+                break;
+        }
+        for (;;) {
+            const int n = line_->Read(&c, 1);
+            if (n != 1)
+                line_->SleepMs(10);
+            if (line_->NowMs() - start >= timeoutMs)
+                throw ECmdException(LE_NoResponse, "Timeout! (Read SYNC)");
+            if (n == 1 && static_cast<unsigned char>(c) >= 0x20)
+                break;
         }
 
         char hdr[6];
