@@ -219,6 +219,49 @@ TEST_F(EcrDeviceTest, DamagedPluFilesAndListings)
     EXPECT_EQ(ecr.Device, nullptr);
 }
 
+TEST_F(EcrDeviceTest, HugeFilesOddNamesAndAFaultyLine)
+{
+    PutPlues(1, 30);
+    sim.PutFile("/sd0/db0/2", "plu,2," + std::string(100000, 'n') + "\r\nbar,\r\nprc,1,1,\r\ndep,1,1,\r\nflg,0\r\n");
+    TECR_PLU_List list;
+    ASSERT_TRUE(ecr.ReadAllPlues(list)) << ecr.LastError;
+    ASSERT_EQ(list.size(), 30u);
+    EXPECT_EQ(list[1].Name, std::string(255, 'n'));
+
+    // Replies damaged at random are repeated by the link; nothing read changes.
+    sim.PutFile("/sd0/db0/2", PluFile(2));
+    sim.SetRandomFaults(0.05, 20261210);
+    sim.ClearLogs();
+    ASSERT_TRUE(ecr.ReadAllPlues(list)) << ecr.LastError;
+    sim.SetRandomFaults(0, 1);
+    int faults = 0;
+    for (const auto& p : sim.SentPackets())
+        faults += !p.Fault.empty();
+    EXPECT_GT(faults, 0);
+    ASSERT_EQ(list.size(), 30u);
+    for (uint32_t n = 1; n <= 30; ++n) {
+        TECR_PLU expected;
+        ParsePluLines({"plu," + std::to_string(n) + ",Item " + std::to_string(n), "bar,",
+                       "prc," + std::to_string(n) + ".5,2,BUC", "dep,1,2,", "alte,0,,", "flg,00"},
+                      expected);
+        EXPECT_EQ(list[n - 1], expected) << n;
+    }
+
+    // A listing line with blanks and a size field still names a number.
+    sim.ClearFiles();
+    ecrsim::TCommandReply reply;
+    reply.Parts = {{'S', " 7 \t120\r\n\r\n"}};
+    sim.SetCommandReply("ls", reply);
+    EXPECT_FALSE(ecr.ReadAllPlues(list));
+    EXPECT_EQ(ecr.LastError, "ReadAllPlues failed -> '' is not a valid integer value");
+    reply.Parts = {{'S', "x y\t1\r\n"}};
+    sim.SetCommandReply("ls", reply);
+    TECR_ALTETAXE_List taxes;
+    EXPECT_FALSE(ecr.ReadAllAlteTaxes(taxes));
+    EXPECT_EQ(ecr.LastError, "ReadAllAlteTaxes failed -> 'x y' is not a valid integer value");
+    EXPECT_EQ(ecr.Device, nullptr);
+}
+
 TEST_F(EcrDeviceTest, WriteSinglePluStoresTheSixLinesAndReadsBack)
 {
     TECR_PLU p;
