@@ -53,6 +53,19 @@ TEST_F(VardoDeviceTest, OpenDeviceGreetsAndReadsTheIdentification)
     EXPECT_EQ(sim.UnlockCount(), 1);
 }
 
+TEST_F(VardoDeviceTest, ThePingReplyTravelsOnAsTheDataOfInfo)
+{
+    sim.SetPingReply("P1\r\n");
+    Open();
+    std::vector<std::string> lines;
+    for (const auto& p : sim.ReceivedPackets())
+        lines.push_back(std::string(1, p.Type) + p.Data);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "Rinfo TYPE MOD VER FDIN FMIN");
+    EXPECT_EQ(lines[2], "QP1\r\n");
+    EXPECT_EQ(dev.DevModel, "SIM-ECR");
+}
+
 TEST_F(VardoDeviceTest, SecondPingWhenTheFirstIsRefused)
 {
     sim.SetRefusal("ping 111", TRefusal::Reject);
