@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace {
 
@@ -46,11 +47,74 @@ std::string Trimmed(const std::string& text)
     return text.substr(b, e - b);
 }
 
+// The parser leaves references in text alone (it would turn "&#1046;" into
+// UTF-8 inside our single-byte text); they are resolved here into the core's
+// code page, "?" standing for a character the code page cannot hold.
+void AppendDecoded(const char* text, std::string& out)
+{
+    const std::string_view s(text);
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const std::size_t amp = s.find('&', i);
+        out.append(s.substr(i, amp == std::string_view::npos ? std::string_view::npos : amp - i));
+        if (amp == std::string_view::npos)
+            return;
+        const std::size_t semi = s.find(';', amp);
+        const std::string_view name =
+            semi == std::string_view::npos || semi - amp > 12 ? std::string_view() : s.substr(amp + 1, semi - amp - 1);
+        static const struct {
+            const char* name;
+            char c;
+        } kNamed[] = {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"apos", '\''}, {"quot", '"'}};
+        bool done = false;
+        for (const auto& n : kNamed)
+            if (name == n.name) {
+                out += n.c;
+                done = true;
+            }
+        if (!done && name.size() >= 2 && name[0] == '#') {
+            const bool hex = name[1] == 'x';
+            const std::string_view digits = name.substr(hex ? 2 : 1);
+            uint32_t cp = 0;
+            auto res = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
+            if (!digits.empty() && res.ec == std::errc() && res.ptr == digits.data() + digits.size() && cp > 0 &&
+                cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)) {
+                if (cp < 0x80) {
+                    out += static_cast<char>(cp);
+                } else {
+                    std::string utf8;
+                    if (cp < 0x800) {
+                        utf8 += static_cast<char>(0xC0 | (cp >> 6));
+                    } else if (cp < 0x10000) {
+                        utf8 += static_cast<char>(0xE0 | (cp >> 12));
+                        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                    } else {
+                        utf8 += static_cast<char>(0xF0 | (cp >> 18));
+                        utf8 += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+                        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                    }
+                    utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+                    out += Utf8ToCodePage(utf8).value_or("?");
+                }
+                done = true;
+            }
+        }
+        if (!done) {
+            out += '&';
+            i = amp + 1;
+        } else {
+            i = semi + 1;
+        }
+    }
+}
+
 // All text below a node, as a DOM's text content.
 void CollectText(pugi::xml_node node, std::string& out)
 {
     for (pugi::xml_node child : node.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+        if (child.type() == pugi::node_pcdata)
+            AppendDecoded(child.value(), out);
+        else if (child.type() == pugi::node_cdata)
             out += child.value();
         else if (child.type() == pugi::node_element)
             CollectText(child, out);
@@ -65,7 +129,7 @@ public:
 
 // Bytes pass through the parser unchanged: the register's texts are in the
 // core's single-byte code page, which the parser must not reinterpret.
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata;
+constexpr unsigned kParseOptions = (pugi::parse_default & ~pugi::parse_escapes) | pugi::parse_ws_pcdata;
 
 } // namespace
 

@@ -261,6 +261,11 @@ TEST(VardoDeviceXml, HelpersAndTheirTexts)
     EXPECT_EQ(dev.GetXmlNodeText("missing", root, false, false), "");
     EXPECT_EQ(dev.GetXmlNodeText("t", {}, false, true), "a\r\nbc");
 
+    // References resolve into the code page; bytes outside them pass unchanged.
+    ASSERT_EQ(dev.LoadXml("<a><b>&#1046;&lt;&#x41;&amp;&#26085;&unknown;\xC0</b><c><![CDATA[&lt;]]></c></a>"), "");
+    EXPECT_EQ(dev.GetXmlNodeText("b", {}, false, true), *Utf8ToCodePage("Ж") + "<A&?&unknown;\xC0");
+    EXPECT_EQ(dev.GetXmlNodeText("c", {}, false, true), "&lt;");
+
     const std::string report = dev.LoadXml("<a>\r\n <b></a>");
     EXPECT_TRUE(StartsWith(report, "ParseXML fail:")) << report;
     EXPECT_NE(report.find(" [Line:2 Linepos:"), std::string::npos) << report;
