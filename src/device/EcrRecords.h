@@ -11,8 +11,10 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 using TLineList = std::vector<std::string>;
