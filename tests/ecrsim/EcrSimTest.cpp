@@ -43,7 +43,7 @@ struct TPkt {
 // The tool's side reduced to what the tests need.
 class TClient {
 public:
-    explicit TClient(const std::string& path)
+    explicit TClient(const std::string& path, bool clearExclusive = true) : clearExclusive_(clearExclusive)
     {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY);
         if (fd_ >= 0) {
@@ -57,7 +57,8 @@ public:
     ~TClient()
     {
         if (fd_ >= 0) {
-            ::ioctl(fd_, TIOCNXCL);
+            if (clearExclusive_)
+                ::ioctl(fd_, TIOCNXCL);
             ::close(fd_);
         }
     }
@@ -154,6 +155,13 @@ public:
         return out;
     }
 
+    int Exclusive() const
+    {
+        int excl = -1;
+        ::ioctl(fd_, TIOCGEXCL, &excl);
+        return excl;
+    }
+
     int NextSeq()
     {
         seq_ = seq_ % 15 + 1;
@@ -175,6 +183,7 @@ private:
 
     int fd_ = -1;
     int seq_ = 0;
+    bool clearExclusive_ = true;
 };
 
 class EcrSimTest : public ::testing::Test {
@@ -517,6 +526,29 @@ TEST_F(EcrSimTest, SurvivesReopenAndStartsEachConnectionAfresh)
     EXPECT_EQ(r->Data, "");
     EXPECT_GE(sim.ConnectionCount(), 4);
     EXPECT_TRUE(sim.SequenceProblems().empty());
+}
+
+TEST_F(EcrSimTest, ExclusiveFlagLeftBehindIsCleared)
+{
+    {
+        TClient crashed(sim.DevicePath(), false);
+        ASSERT_EQ(crashed.Exclusive(), 1);
+        EXPECT_EQ(crashed.Transact("ping 111"), "");
+    }
+    // The close is seen on the simulator's thread; give it a moment.
+    for (int i = 0; i < 100 && sim.ConnectionCount() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(sim.ConnectionCount(), 1);
+    // Root opens an exclusive tty anyway; the flag itself tells.
+    int fd = ::open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    int excl = -1;
+    ASSERT_EQ(::ioctl(fd, TIOCGEXCL, &excl), 0);
+    EXPECT_EQ(excl, 0);
+    ::close(fd);
+    TClient next(sim.DevicePath());
+    ASSERT_TRUE(next.Ok());
+    EXPECT_EQ(next.Transact("ping 111"), "");
 }
 
 TEST_F(EcrSimTest, SequenceProblemsAreLogged)

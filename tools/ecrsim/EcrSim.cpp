@@ -19,6 +19,8 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -240,6 +242,11 @@ struct TEcrSim::TImpl {
     std::string slavePath;
     int wake[2] = {-1, -1};
     int notify = -1;
+    // Our own descriptor of the slave, kept only while inotify reports the
+    // tool's closes: it lets us clear an exclusive flag that a tool left set
+    // (a crash closes without clearing it, and the flag lives as long as the
+    // master), so the next open by a normal user does not fail with EBUSY.
+    int hold = -1;
     std::thread thread;
     std::atomic<bool> stopping{false};
     std::string error;
@@ -367,6 +374,15 @@ struct TEcrSim::TImpl {
         }
         int64_t start = std::max(NowNs(), txWireFreeAt);
         size_t done = 0;
+        size_t stallDone = SIZE_MAX;
+        int64_t stallAt = 0;
+        auto stalledSince = [&](size_t progress) {
+            if (progress != stallDone) {
+                stallDone = progress;
+                stallAt = NowNs();
+            }
+            return stallAt;
+        };
         while (done < bytes.size() && !stopping) {
             size_t n = byteNs > 0 ? std::min(kWriteSlice, bytes.size() - done) : bytes.size() - done;
             if (byteNs > 0 && !SleepUntil(start + static_cast<int64_t>(done + n) * byteNs))
@@ -375,10 +391,20 @@ struct TEcrSim::TImpl {
             if (w < 0 && errno == EINTR)
                 continue;
             if (w < 0 && errno == EAGAIN) {
-                pollfd p[2] = {{master, POLLOUT, 0}, {wake[0], POLLIN, 0}};
-                ::poll(p, 2, 100);
+                // The slave's queue is full: its reader has stopped reading.
+                // A real line would not wait; give up after a while, and at
+                // once when the reader has gone.
+                if (NowNs() - stalledSince(done) > 2'000'000'000LL)
+                    break;
+                pollfd p[3] = {{master, POLLOUT, 0}, {wake[0], POLLIN, 0}, {notify, POLLIN, 0}};
+                PollNs(p, 3, 100'000'000);
                 if (p[0].revents & (POLLHUP | POLLERR))
                     break;
+                bool opened = false;
+                if (p[2].revents & POLLIN && DrainNotify(opened)) {
+                    SlaveClosed();
+                    break;
+                }
                 continue;
             }
             if (w <= 0)
@@ -850,6 +876,11 @@ struct TEcrSim::TImpl {
 
     void SlaveClosed()
     {
+        if (hold >= 0) {
+            ::ioctl(hold, TIOCNXCL);
+            // What was written for the tool that left is not for the next.
+            ::tcflush(hold, TCIFLUSH);
+        }
         std::lock_guard lock(mu);
         ++connections;
         ResetConnection();
@@ -878,6 +909,9 @@ struct TEcrSim::TImpl {
 
     void Serve()
     {
+        // Wire pacing sleeps in steps of tens of microseconds; the default
+        // timer slack of 50 us would add to every one of them.
+        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
         bool hungUp = true;
         char buf[4096];
         while (!stopping) {
@@ -937,6 +971,8 @@ TEcrSim::~TEcrSim()
         ::close(impl_->master);
     if (impl_->notify >= 0)
         ::close(impl_->notify);
+    if (impl_->hold >= 0)
+        ::close(impl_->hold);
     for (int fd : impl_->wake)
         if (fd >= 0)
             ::close(fd);
@@ -963,22 +999,30 @@ bool TEcrSim::Start()
         }
         // Raw line from the start: no echo of what we write before the tool
         // has set up the port itself.
-        int s = ::open(name, O_RDWR | O_NOCTTY);
+        int s = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (s >= 0) {
             termios t{};
             if (::tcgetattr(s, &t) == 0) {
                 ::cfmakeraw(&t);
                 ::tcsetattr(s, TCSANOW, &t);
             }
-            ::close(s);
         }
         ::fcntl(m, F_SETFL, ::fcntl(m, F_GETFL) | O_NONBLOCK);
         d.master = m;
         d.slavePath = name;
+        // Watch after our own open, so that only the tool's opens and closes
+        // are reported.
         d.notify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (d.notify >= 0 && ::inotify_add_watch(d.notify, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
             ::close(d.notify);
             d.notify = -1;
+        }
+        if (d.notify >= 0) {
+            d.hold = s;
+        } else if (s >= 0) {
+            // Without word of closes a held slave would hide them; hangups
+            // on the master must tell instead.
+            ::close(s);
         }
         if (::pipe2(d.wake, O_NONBLOCK | O_CLOEXEC) != 0) {
             d.error = std::string("Cannot create a pipe: ") + std::strerror(errno);

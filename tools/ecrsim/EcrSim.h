@@ -4,10 +4,16 @@
 //
 // TEcrSim owns the master side of a pty and serves it on a background thread.
 // The tool opens the slave (DevicePath(), or a symbolic link made with
-// LinkAs) exactly as it opens a serial port. The simulator never keeps the
-// slave open itself, so the tool's exclusive open is the only one and every
-// close/reopen of the slave starts a fresh connection (pending replies,
-// pending multi-packet requests and repeat detection are forgotten).
+// LinkAs) exactly as it opens a serial port, exclusively if it likes, and may
+// close and reopen it any number of times. Every close of the slave ends a
+// connection: pending replies, pending multi-packet requests, repeat
+// detection and the current folder are forgotten, and bytes not yet read by
+// the departed tool are discarded. The tool's closes are learnt from inotify;
+// the simulator then keeps a descriptor of the slave itself, only to clear
+// an exclusive flag (TIOCEXCL) that a tool left behind (a crash closes
+// without clearing it, and on a pty the flag outlives the close), so that
+// the next open by a normal user does not fail. Where inotify is missing the
+// slave is not held and hangups on the master tell of closes.
 //
 // What it speaks, byte for byte:
 //  - Unlock: raw text CR LF "kteviz7u" CR LF outside any packet is answered
