@@ -609,6 +609,14 @@ TEST_F(EcrSimTest, LinkAndStateFolder)
     ASSERT_TRUE(sim.SaveState(tmp.File("state"), error)) << error;
     EXPECT_EQ(::access(tmp.File("state/fd0/4/oper/9").c_str(), F_OK), -1);
 
+    // A link to a real port is the user's: kept and refused.
+    ASSERT_EQ(::symlink("/dev/ttyS4", tmp.File("dosdevices/com5").c_str()), 0);
+    EXPECT_FALSE(sim.LinkAs(tmp.File("dosdevices/com5")));
+    EXPECT_NE(sim.Error().find("/dev/ttyS4"), std::string::npos);
+    char target[64] = {};
+    EXPECT_GT(::readlink(tmp.File("dosdevices/com5").c_str(), target, sizeof target - 1), 0);
+    EXPECT_STREQ(target, "/dev/ttyS4");
+
     TEcrSim other;
     ASSERT_TRUE(other.LoadState(tmp.File("state"), error)) << error;
     EXPECT_EQ(other.AllFiles(), sim.AllFiles());

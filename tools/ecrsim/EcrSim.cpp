@@ -305,6 +305,7 @@ struct TEcrSim::TImpl {
     std::vector<std::string> seqProblems;
     int unlocks = 0;
     int connections = 0;
+    bool logging = true;
 
     TImpl()
     {
@@ -411,7 +412,8 @@ struct TEcrSim::TImpl {
                 break;
             {
                 std::lock_guard lock(mu);
-                rawOut.append(bytes, done, static_cast<size_t>(w));
+                if (logging)
+                    rawOut.append(bytes, done, static_cast<size_t>(w));
             }
             done += static_cast<size_t>(w);
         }
@@ -450,6 +452,9 @@ struct TEcrSim::TImpl {
     std::string ReplyBytes(int frame, const TReplyPart& part, const std::optional<TFault>& fault)
     {
         TSentLog log{kHexUpper[frame & 15], part.Type, part.Data, fault ? FaultName(fault->Kind) : ""};
+        // Kept even without logging, as the one entry that fault marking uses.
+        if (!logging)
+            sent.clear();
         sent.push_back(log);
         if (!fault)
             return EncodePacket(frame, part.Type, part.Data);
@@ -553,8 +558,13 @@ struct TEcrSim::TImpl {
     TCommandReply Execute(const std::string& line, const std::string& data)
     {
         if (handler) {
-            if (auto r = handler(line, data))
-                return *r;
+            // A script that throws must not take the server thread down.
+            try {
+                if (auto r = handler(line, data))
+                    return *r;
+            } catch (const std::exception& e) {
+                return Reject(std::string("Script error: ") + e.what());
+            }
         }
         auto refusal = refusals.find(line);
         if (refusal != refusals.end()) {
@@ -720,7 +730,8 @@ struct TEcrSim::TImpl {
         }
         std::optional<TFault> fault = NextFault();
         auto done = [&]() {
-            received.push_back(log);
+            if (logging)
+                received.push_back(log);
             packetArrived.notify_all();
             return out;
         };
@@ -791,20 +802,26 @@ struct TEcrSim::TImpl {
                         wakeAt = rxTimes.front();
                         return;
                     }
-                    text += rx[0];
-                    rx.erase(0, 1);
-                    rxTimes.pop_front();
-                    if (text.size() > 64)
-                        text.erase(0, text.size() - 64);
-                    auto pos = text.find(kUnlockCode);
-                    if (pos != std::string::npos && text.size() > pos + 8
-                        && (text[pos + 8] == '\r' || text[pos + 8] == '\n')) {
-                        text.clear();
-                        ++unlocks;
-                        ResetConnection();
-                        out.bytes = unlockAnswer;
-                        haveOut = true;
+                    // A run of text up to the next ESC, as far as it has
+                    // arrived, taken in one go: noise can be long.
+                    size_t end = std::min(rx.find(kEsc), rx.size());
+                    size_t j = 0;
+                    while (j < end && rxTimes[j] <= now && !haveOut) {
+                        text += rx[j++];
+                        if (text.size() > 64)
+                            text.erase(0, text.size() - 64);
+                        auto pos = text.find(kUnlockCode);
+                        if (pos != std::string::npos && text.size() > pos + 8
+                            && (text[pos + 8] == '\r' || text[pos + 8] == '\n')) {
+                            text.clear();
+                            ++unlocks;
+                            ResetConnection();
+                            out.bytes = unlockAnswer;
+                            haveOut = true;
+                        }
                     }
+                    rx.erase(0, j);
+                    rxTimes.erase(rxTimes.begin(), rxTimes.begin() + static_cast<long>(j));
                 } else {
                     // SYNC: one or more ESC, control bytes skipped, then FRAME.
                     size_t i = 0;
@@ -866,7 +883,8 @@ struct TEcrSim::TImpl {
         int64_t now = NowNs();
         int64_t byteNs = ByteNs();
         lastRxAt = now;
-        rawIn.append(p, n);
+        if (logging)
+            rawIn.append(p, n);
         for (size_t i = 0; i < n; ++i) {
             rxWireFreeAt = std::max(rxWireFreeAt, now) + byteNs;
             rx += p[i];
@@ -1070,7 +1088,20 @@ bool TEcrSim::LinkAs(const std::string& linkPath)
     std::filesystem::path p(linkPath);
     if (p.has_parent_path())
         std::filesystem::create_directories(p.parent_path(), ec);
-    std::filesystem::remove(p, ec);
+    // Only a link left by an earlier simulator (to a pseudo-terminal) is
+    // replaced: a link to a real port, even an unplugged one, is the user's
+    // setting.
+    auto st = std::filesystem::symlink_status(p, ec);
+    if (std::filesystem::exists(st)) {
+        std::string target = std::filesystem::is_symlink(st) ? std::filesystem::read_symlink(p, ec).string() : "";
+        bool stale = std::filesystem::is_symlink(st) && target.rfind("/dev/pts/", 0) == 0;
+        if (!stale) {
+            d.error = linkPath + " already exists" + (target.empty() ? "" : " and points to " + target)
+                      + "; remove it or choose another name";
+            return false;
+        }
+        std::filesystem::remove(p, ec);
+    }
     if (::symlink(d.slavePath.c_str(), linkPath.c_str()) != 0) {
         d.error = "Cannot create the link " + linkPath + ": " + std::strerror(errno);
         return false;
@@ -1099,6 +1130,7 @@ void TEcrSim::SetCommandDelay(int ms) { LOCKED; impl_->commandDelayMs = std::max
 void TEcrSim::SetReplyChunk(size_t bytes) { LOCKED; impl_->replyChunk = bytes; }
 void TEcrSim::SetPageSize(size_t entries) { LOCKED; impl_->pageSize = entries; }
 void TEcrSim::SetPingReply(const std::string& data) { LOCKED; impl_->pingReply = data; }
+void TEcrSim::SetLogging(bool on) { LOCKED; impl_->logging = on; }
 
 void TEcrSim::SetInfo(const std::string& key, std::optional<std::string> value)
 {

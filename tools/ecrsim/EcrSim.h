@@ -78,6 +78,7 @@
 //  - an unknown command word:                "Unknown command: " + word
 //  - "get" of anything but "zregs":          "Unknown command: get " + arg
 //  - a refused command line (SetRefusal with Reject): "Refused"
+//  - a scripted handler that throws:         "Script error: " + what()
 //
 // The store always has the folders "/sd0/db0", "/fd0/1/n_snd", "/fd0/4/alte"
 // and "/fd0/4/oper" (and their parents); PutFile creates missing folders.
@@ -197,9 +198,11 @@ public:
     const std::string& Error() const;
     // Slave path such as "/dev/pts/7"; empty before Start.
     std::string DevicePath() const;
-    // Symbolic link to the slave (creating parent folders, replacing an old
-    // link or file); removed again by the destructor or UnlinkAll. False with
-    // Error() on failure. Call after Start.
+    // Symbolic link to the slave, creating parent folders; removed again by
+    // the destructor or UnlinkAll. A stale link (one to a pseudo-terminal) is
+    // replaced; anything else at the path (a link to a real port,
+    // a file) is left alone and refused. False with Error() on failure. Call
+    // after Start.
     bool LinkAs(const std::string& linkPath);
     void UnlinkAll();
 
@@ -210,6 +213,8 @@ public:
     void SetReplyChunk(size_t bytes);                // default 512
     void SetPageSize(size_t entries);                // default 50, 0 = no limit
     void SetPingReply(const std::string& data);      // default ""
+    // Off: the logs below stay empty (for a long-running simulator).
+    void SetLogging(bool on);                        // default on
 
     // info values; a key set to nothing is left out of the reply.
     // Defaults: TYPE=1 MOD=SIM-ECR VER=1.00.0 FDIN=SM00001234 FMIN=FM00005678

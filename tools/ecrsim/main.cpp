@@ -130,6 +130,7 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     ecrsim::TEcrSim sim;
+    sim.SetLogging(false);
     sim.SetBaudRate(static_cast<int>(baud));
     sim.SetCommandDelay(static_cast<int>(delay));
     sim.SetPageSize(static_cast<size_t>(pageSize));
