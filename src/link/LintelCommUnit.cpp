@@ -1,5 +1,6 @@
 #include "link/LintelCommUnit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -433,7 +434,9 @@ int TLintelComm::ReceivePacket(uint32_t timeoutMs, int& frame, char& type, std::
         if (r < 4)
             throw ECmdException(LE_InvalidResponse, "Timeout. (Read CRC [" + std::to_string(r) + "/4])");
         const uint16_t computed = LinkCrc16(data.data(), data.size(), LinkCrc16(hdr, 6));
-        const long received = Hex4(crcText);
+        // Characters that are no hexadecimal number read as 0, so they pass
+        // only where the checksum itself is 0.
+        const long received = std::max(Hex4(crcText), 0L);
         if (received != computed)
             throw ECmdException(LE_Checksum, "[" + ToHex4(computed) + "/" + std::string(crcText, 4) + "]");
         return 0;

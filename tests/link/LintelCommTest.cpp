@@ -237,6 +237,24 @@ TEST_F(LinkSim, RecoverableFaultsAndTheirLines)
     ASSERT_TRUE(Ping()) << link_.LastError();
     EXPECT_EQ(link_.LastError(), "Error in packet. Invalid checksum. [" + ecrsim::EncodePacket(next, 'S', "").substr(8)
                                      + "/zz12] [R]");
+
+    // Checksum characters that are no number count as 0: a packet whose
+    // checksum is 0 passes with them. Appending a CRC of this kind to its
+    // message makes the checksum of the whole 0.
+    sim_.ClearFaults();
+    const uint8_t after = static_cast<uint8_t>(link_.Sequence() % 15 + 1);
+    const std::string hdr = std::string(1, "0123456789ABCDEF"[after]) + "S0004";
+    const uint16_t crc = LinkCrc16((hdr + "ok").data(), hdr.size() + 2);
+    std::string zeroData = "ok";
+    zeroData += static_cast<char>(crc >> 8);
+    zeroData += static_cast<char>(crc & 0xFF);
+    ASSERT_EQ(LinkCrc16((hdr + zeroData).data(), hdr.size() + 4), 0);
+    raw.Text = kEsc2 + hdr + zeroData + "zzzz";
+    sim_.QueueFault(raw);
+    std::string reply;
+    ASSERT_TRUE(Ping(&reply)) << link_.LastError();
+    EXPECT_EQ(link_.LastError(), "");
+    EXPECT_EQ(reply, zeroData);
 }
 
 TEST_F(LinkSim, FailingExchangesAndTheirAccount)
@@ -512,6 +530,56 @@ TEST(LinkSilent, UnlockAndPingGiveUpInTime)
     EXPECT_EQ(link.LastError(),
               "Device does not respond. Timeout! (Wait SYNC) [R]\r\nCommunication error. [CMD:ping]Send command Fail");
     ::close(master);
+}
+
+// Short writes cannot be made on a pty: a line that takes fewer bytes than
+// offered on its n-th write, and never answers.
+class TShortWriteLine : public TLinkLine {
+public:
+    TShortWriteLine(int shortCall, int accepted) : shortCall_(shortCall), accepted_(accepted) {}
+    bool Connected() override { return true; }
+    int Read(void*, int count) override
+    {
+        now_ += 100 + 100 * static_cast<uint64_t>(count);
+        return 0;
+    }
+    int Write(const void*, int count) override { return ++calls_ == shortCall_ ? accepted_ : count; }
+    void Purge(bool, bool) override {}
+    int BytesWaiting() override { return 0; }
+    uint64_t NowMs() override { return now_; }
+    void SleepMs(unsigned ms) override { now_ += ms; }
+
+private:
+    int shortCall_, accepted_;
+    int calls_ = 0;
+    uint64_t now_ = 5000;
+};
+
+TEST(LinkShortWrite, NamesThePartAndItsCounts)
+{
+    const std::string fail = "\r\nCommunication error. [CMD:put]Send command Fail";
+    struct Case {
+        int shortCall, accepted;
+        std::string error;
+    } cases[] = {
+        { 1, 1, "Unexpected system error! [sdta][sync:1/2]" + fail },
+        { 2, 3, "Unexpected system error! [sdta][hdr:3/6]" + fail },
+        { 3, 0, "Unexpected system error! [sdta][data:0/6]" + fail },
+        { 4, 2, "Unexpected system error! [sdta][crc:2/4]" + fail },
+    };
+    for (const auto& c : cases) {
+        TShortWriteLine line(c.shortCall, c.accepted);
+        TLintelComm link(0);
+        link.SetLine(&line);
+        std::string data = "x";
+        EXPECT_FALSE(link.ExecText("put", { "/a" }, data, 512, nullptr, nullptr));
+        EXPECT_EQ(link.LastError(), c.error) << c.shortCall;
+    }
+    TShortWriteLine line(1, 11);
+    TLintelComm link(0);
+    link.SetLine(&line);
+    EXPECT_FALSE(link.Unlock());
+    EXPECT_EQ(link.LastError(), "Error writing to COM. [Unlock]");
 }
 
 } // namespace
