@@ -42,6 +42,13 @@ TEST_F(EcrToolExec, ReplyBytesGoToStdoutUnchanged)
     EXPECT_EQ(r.out, binary);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(sim_.UnlockCount(), 1);
+
+    // Reply bytes that cannot be written make a failure, not a success.
+    const std::string full = std::string("'") + ECRTOOL_PATH + "' " + Device() + " exec cat /sd0/db0/7 > /dev/full 2> '"
+                             + dir_.File("err") + "'";
+    const int rc = std::system(full.c_str());
+    EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 1) << rc;
+    EXPECT_NE(dir_.Read("err").find("standard output"), std::string::npos);
 }
 
 TEST_F(EcrToolExec, DataFileIsSentAsTheCommandsData)
