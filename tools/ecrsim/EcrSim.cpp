@@ -401,10 +401,12 @@ struct TEcrSim::TImpl {
                 PollNs(p, 3, 100'000'000);
                 if (p[0].revents & (POLLHUP | POLLERR))
                     break;
-                bool opened = false;
-                if (p[2].revents & POLLIN && DrainNotify(opened)) {
-                    SlaveClosed();
-                    break;
+                if (p[2].revents & POLLIN) {
+                    TNotified events = DrainNotify();
+                    if (events.Any())
+                        NewConnection(events.closes, events.lastIsClose);
+                    if (events.closes > 0)
+                        break;
                 }
                 continue;
             }
@@ -892,22 +894,31 @@ struct TEcrSim::TImpl {
         }
     }
 
-    void SlaveClosed()
+    // A connection ended (closes > 0) or a new one began. lastIsClose: no
+    // tool holds the slave now, so what is left on it is the departed tool's.
+    void NewConnection(int closes, bool lastIsClose)
     {
-        if (hold >= 0) {
+        if (hold >= 0 && lastIsClose) {
             ::ioctl(hold, TIOCNXCL);
             // What was written for the tool that left is not for the next.
             ::tcflush(hold, TCIFLUSH);
         }
         std::lock_guard lock(mu);
-        ++connections;
+        connections += closes;
         ResetConnection();
     }
 
-    // inotify tells of opens and closes of the slave; true when a close came.
-    bool DrainNotify(bool& opened)
+    struct TNotified {
+        int opens = 0;
+        int closes = 0;
+        bool lastIsClose = false;
+        bool Any() const { return opens + closes > 0; }
+    };
+
+    // inotify tells of the tool's opens and closes of the slave.
+    TNotified DrainNotify()
     {
-        bool closed = false;
+        TNotified r;
         alignas(inotify_event) char buf[4096];
         while (notify >= 0) {
             ssize_t n = ::read(notify, buf, sizeof buf);
@@ -915,14 +926,18 @@ struct TEcrSim::TImpl {
                 break;
             for (ssize_t off = 0; off < n;) {
                 auto* ev = reinterpret_cast<inotify_event*>(buf + off);
-                if (ev->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE))
-                    closed = true;
-                if (ev->mask & IN_OPEN)
-                    opened = true;
+                if (ev->mask & IN_OPEN) {
+                    ++r.opens;
+                    r.lastIsClose = false;
+                }
+                if (ev->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+                    ++r.closes;
+                    r.lastIsClose = true;
+                }
                 off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
             }
         }
-        return closed;
+        return r;
     }
 
     void Serve()
@@ -952,26 +967,26 @@ struct TEcrSim::TImpl {
                 break;
             if (stopping)
                 break;
-            bool opened = false;
-            if (DrainNotify(opened))
-                SlaveClosed();
             if (hungUp) {
                 pollfd m{master, POLLIN, 0};
                 ::poll(&m, 1, 0);
                 if (!(m.revents & POLLHUP) || (m.revents & POLLIN))
                     hungUp = false;
-                else
-                    continue;
             }
-            ssize_t r = ::read(master, buf, sizeof buf);
+            ssize_t r = hungUp ? -1 : ::read(master, buf, sizeof buf);
+            int readError = errno;
+            // The events are read after the bytes: a new tool opens before it
+            // writes, so bytes of a new connection come with its open event
+            // and are taken only after the old connection is forgotten.
+            TNotified events = DrainNotify();
+            if (events.Any())
+                NewConnection(events.closes, events.lastIsClose);
             if (r > 0) {
                 Receive(buf, static_cast<size_t>(r));
-            } else if (r < 0 && errno == EIO) {
+            } else if (!hungUp && (r == 0 || (r < 0 && readError == EIO))) {
                 hungUp = true;
                 if (notify < 0)
-                    SlaveClosed();
-            } else if (r == 0) {
-                hungUp = true;
+                    NewConnection(1, true);
             }
         }
     }
@@ -1047,8 +1062,7 @@ bool TEcrSim::Start()
             return false;
         }
     }
-    bool opened = false;
-    d.DrainNotify(opened);
+    d.DrainNotify();
     d.stopping = false;
     d.thread = std::thread([&d] { d.Serve(); });
     return true;
