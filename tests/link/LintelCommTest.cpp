@@ -431,11 +431,32 @@ TEST_F(LinkSim, CallerAbortAndCallbackFailure)
             abort = true;
     };
     link_.ExecText("put", { "/sd0/db0/2" }, data, 512, progress, nullptr);
-    const std::string types = Types();
-    EXPECT_EQ(types.substr(0, 3), "RPL") << types;
-    EXPECT_EQ(calls.at(0), 11);
-    EXPECT_EQ(calls.at(1), 12);
+    // Every chunk after the abort goes as L; the register's S ends the reply.
+    EXPECT_EQ(Types(), "RPLL");
+    EXPECT_EQ(calls, (std::vector<int> { 11, 12, 13, 21 }));
     EXPECT_FALSE(sim_.GetFile("/sd0/db0/2"));
+
+    // Abort while the reply comes: the next request is an S "ping" instead
+    // of the empty O, and its answer ends the reply.
+    sim_.ClearLogs();
+    ecrsim::TCommandReply parts;
+    parts.Parts = { { 'P', "first|" }, { 'P', "second|" }, { 'Q', "third" } };
+    sim_.SetCommandReply("cat", parts);
+    calls.clear();
+    auto stopReading = [&](int dir, int counter, const std::string&, bool& abort) {
+        calls.push_back(dir * 10 + counter);
+        abort = true;
+    };
+    std::string reply;
+    std::string pong;
+    ASSERT_TRUE(Ping(&pong)) << link_.LastError();
+    sim_.ClearLogs();
+    EXPECT_TRUE(link_.ExecText("cat", { "x" }, reply, 512, stopReading, nullptr)) << link_.LastError();
+    EXPECT_EQ(Types(), "SS");
+    ASSERT_EQ(sim_.ReceivedPackets().size(), 2u);
+    EXPECT_EQ(sim_.ReceivedPackets()[1].Data, "ping");
+    EXPECT_EQ(reply, "first|" + pong);
+    EXPECT_EQ(calls, (std::vector<int> { 21, 22 }));
 
     // A progress callback that throws fails the transaction with error 1.
     data = "abc";
