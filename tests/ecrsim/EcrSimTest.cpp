@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -622,4 +626,47 @@ TEST_F(EcrSimTest, LinkAndStateFolder)
     EXPECT_EQ(other.AllFiles(), sim.AllFiles());
     sim.UnlinkAll();
     EXPECT_EQ(::access(tmp.File("dosdevices/com7").c_str(), F_OK), -1);
+}
+
+// The program: link, sample data, pacing off, state saved on SIGINT.
+TEST(EcrSimProgram, ServesUntilSignalledAndSavesItsState)
+{
+    TempDir tmp;
+    const std::string link = tmp.File("dev/com2");
+    const std::string state = tmp.File("state");
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::execl(ECRSIM_PATH, "ecrsim", "--link", link.c_str(), "--plus", "60", "--page-size", "25", "--baud", "0",
+                "--state", state.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string banner;
+    char ch;
+    while (banner.find('\n') == std::string::npos && ::read(out[0], &ch, 1) == 1)
+        banner += ch;
+    EXPECT_NE(banner.find(link), std::string::npos) << banner;
+    {
+        TClient c(link);
+        ASSERT_TRUE(c.Ok());
+        EXPECT_EQ(c.Transact("cd /sd0/db0/26"), "");
+        std::string page = c.Transact("ls");
+        EXPECT_EQ(page.substr(0, 3), "26\t");
+        EXPECT_EQ(std::count(page.begin(), page.end(), '\n'), 25);
+        EXPECT_EQ(c.Transact("put /fd0/4/alte/9", "alte,9,New\r\n"), "");
+    }
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ::close(out[0]);
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0);
+    EXPECT_EQ(tmp.Read("state/fd0/4/alte/9"), "alte,9,New\r\n");
+    EXPECT_EQ(tmp.Read("state/sd0/db0/60").substr(0, 7), "plu,60,");
 }
