@@ -258,6 +258,26 @@ TEST_F(EcrSimTest, ReceiverAcceptsWhatTheLinkAllows)
     EXPECT_FALSE(sim.ReceivedPackets().back().CrcOk);
 }
 
+TEST_F(EcrSimTest, NoiseOnTheLineIsSurvived)
+{
+    TClient c(sim.DevicePath());
+    std::string noise;
+    uint32_t x = 12345;
+    for (int i = 0; i < 65536; ++i) {
+        x = x * 1103515245 + 12345;
+        noise += char(x >> 24);
+    }
+    // Headers that promise more than ever comes, and a bare ESC at the end.
+    noise += kEsc2 + "1SFFFF" + "\x1b";
+    c.Send(noise);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    c.ReadQuiet(100);
+    auto r = c.Exchange(1, 'S', "ping 111");
+    EXPECT_EQ(r.Type, 'S');
+    EXPECT_TRUE(r.CrcOk);
+    EXPECT_EQ(sim.RawReceived().size(), noise.size() + EncodePacket(1, 'S', "ping 111").size());
+}
+
 TEST_F(EcrSimTest, InfoKeysAndData)
 {
     sim.SetInfo("FMIN", std::nullopt);

@@ -36,7 +36,8 @@
 //    cancels its data) drops the pending command and is answered S, empty.
 //  - O: asks for the next part of a multi-part reply; with nothing pending it
 //    is answered S, empty. A new command line drops a pending reply.
-//  - P or Q without a preceding R is answered L "No command".
+//  - P or Q without a preceding R is answered L "No command"; M or N (never
+//    sent by the tool) is answered L "Unexpected packet".
 //  - Reply parts: a reply larger than ReplyChunk (default 512) bytes goes as
 //    P, P, ..., Q; a smaller one as one S packet. Scripted replies choose
 //    their own part types (O, P, Q, R, S or anything else).
