@@ -69,10 +69,11 @@
 //  - "get zregs": an XML document <zregs> with <status>, <tin>, <name>
 //    directly under the root (each can be left out), or ZregsXml verbatim.
 //
-// Error answers (type L, data as quoted; the tool records them as "device
-// cancel" errors and its transaction fails):
+// Error answers (type L, data as quoted, path = the argument as sent; the
+// tool records them as "device cancel" errors and its transaction fails):
 //  - cat of a missing file or of a folder:   "File not found: " + path
-//  - cd to a missing folder or to a file:    "Directory not found: " + path
+//  - cd to a missing folder, or to a file that is not of the PLU cursor
+//    form:                                   "Directory not found: " + path
 //  - put into a missing folder, or a missing file name:
 //                                            "Cannot write file: " + path
 //  - cat/cd without an argument:             "Missing argument"
