@@ -23,6 +23,9 @@ namespace {
 constexpr const char* kLngWindowProperty = "lngWindow";
 constexpr const char* kCaptionProperty = "caption";
 constexpr const char* kRadioGroupProperty = "radioGroup";
+// A picture area that may be empty (the message box without a picture) is
+// still a picture, not a label.
+constexpr const char* kPictureHolderProperty = "pictureHolder";
 
 enum Kind {
     kNone = 0,
@@ -59,7 +62,8 @@ QString FromCaption(const std::string& text)
 
 bool HasPicture(const QLabel* label)
 {
-    return !label->pixmap().isNull() || !label->picture().isNull() || label->movie() != nullptr;
+    return label->property(kPictureHolderProperty).toBool() || !label->pixmap().isNull() ||
+           !label->picture().isNull() || label->movie() != nullptr;
 }
 
 QTabWidget* TabWidgetOfPage(const QWidget* w, int& index)

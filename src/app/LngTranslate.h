@@ -13,7 +13,9 @@
 //   1  push button          QPushButton                               text()
 //   2  speed button         QToolButton                               text()
 //   3  label                QLabel without a picture (pixmap, picture
-//                           or movie): a QLabel with a picture is an
+//                           or movie): a QLabel with a picture, or one
+//                           that holds a picture at times (dynamic
+//                           property "pictureHolder" = true), is an
 //                           image and is never translated              text()
 //   4  file dialog          QFileDialog child of the window           windowTitle()
 //   5  menu item            QAction (not a separator); a QMenu stands

@@ -146,15 +146,23 @@ TEST_F(MessageBox, KindsOutsideTheFourShowNoPicture)
 TEST_F(MessageBox, LanguageFileTranslatesTheButtonsButNeverTheText)
 {
     // "Да" in Windows-1251.
-    dir.Write("L.lng", "[MyMessageForm]\r\nbtnYes=\xc4\xe0\r\nMsgLabel=replaced\r\n");
+    dir.Write("L.lng",
+              "[MyMessageForm]\r\nbtnYes=\xc4\xe0\r\nMsgLabel=replaced\r\nImage=replaced\r\n");
     TLngINISupp lng;
     lng.SetLanguageFile(dir.File("L.lng"));
     SetAppLanguageSupport(&lng);
 
-    ModalAnswerer answerer({A::Press("btnYes"), A::Press("btnOk")});
+    ModalAnswerer answerer({A::Press("btnYes"), A::Press("btnOk"),
+                            A::Do([](QWidget* box) {
+                                // No picture for this kind, and the picture
+                                // area is still no label of the file.
+                                EXPECT_EQ(box->findChild<QLabel*>("Image")->text(), "");
+                                box->findChild<QPushButton*>("btnOk")->click();
+                            })});
     EXPECT_EQ(MyMessageDlg("Sure?", mtConfirmation, mbYes | mbNo), mrYes);
     EXPECT_EQ(MyMessageDlg("Done", mtInformation, mbOK), mrOk);
-    ASSERT_EQ(answerer.Boxes().size(), 2u);
+    EXPECT_EQ(MyMessageDlg("Plain", 4, mbOK), mrOk);
+    ASSERT_EQ(answerer.Boxes().size(), 3u);
     EXPECT_EQ(answerer.Boxes()[0].captions, QStringList({QString::fromUtf8("Да"), "&No"}));
     EXPECT_EQ(answerer.Boxes()[0].text, "Sure?");
     EXPECT_EQ(answerer.Boxes()[1].text, "Done");
