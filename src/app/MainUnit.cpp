@@ -145,7 +145,9 @@ void TMainForm::FillLanguageList()
     QComboBox* combo = ui_->LanguageCombo;
     combo->clear();
     const QDir dir(QFile::decodeName(QByteArray::fromStdString(ConfigDir())));
-    const QStringList all = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    // Every entry of the folder, whatever its attributes, folders included.
+    const QStringList all = dir.entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString& file : all) {
         if (!file.endsWith(QLatin1String(".lng"), Qt::CaseInsensitive))
             continue;

@@ -140,8 +140,11 @@ TEST_F(MainForm, LanguageFilesAreListedByName)
     dir.Write("two.dots.lng", "");
     dir.Write("notes.txt", "");
     dir.Write("Bulgarian", "");
+    // Any directory entry counts, a folder too.
+    mkdir(dir.File("Folder.lng").c_str(), 0700);
+    mkdir(dir.File("plain").c_str(), 0700);
     Create();
-    EXPECT_EQ(ComboItems(), QStringList({"Bulgarian", "English", "two.dots"}));
+    EXPECT_EQ(ComboItems(), QStringList({"Bulgarian", "English", "Folder", "two.dots"}));
     EXPECT_EQ(Combo()->currentIndex(), -1);
 }
 
