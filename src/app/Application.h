@@ -19,6 +19,19 @@ public:
 // shown.
 void ShowGeneralError(const std::exception& error);
 
+// Runs an event handler's body and hands an error that escapes it to
+// ShowGeneralError, before it could unwind through the toolkit: the rest of
+// the handler is skipped and the program goes on. Slots connected to
+// widget signals run their body through it.
+template <class F> void RunHandler(F&& body)
+{
+    try {
+        body();
+    } catch (const std::exception& error) {
+        ShowGeneralError(error);
+    }
+}
+
 // Makes the program's pictures (compiled into the GUI library) reachable
 // under ":/app/images/". Safe to call more than once.
 void InitAppResources();

@@ -88,10 +88,14 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui_(new Ui::TMainFo
     versionPalette.setColor(QPalette::WindowText, palette().color(QPalette::Highlight));
     ui_->lblVersionLabel->setPalette(versionPalette);
 
-    connect(ui_->btnPlues, &QToolButton::clicked, this, &TMainForm::btnPluesClick);
-    connect(ui_->btnEcrSettings, &QToolButton::clicked, this, &TMainForm::btnEcrSettingsClick);
-    connect(ui_->btnSettings, &QToolButton::clicked, this, &TMainForm::btnSettingsClick);
-    connect(ui_->LanguageCombo, &QComboBox::activated, this, &TMainForm::LanguageComboChange);
+    connect(ui_->btnPlues, &QToolButton::clicked, this,
+            [this] { RunHandler([this] { btnPluesClick(); }); });
+    connect(ui_->btnEcrSettings, &QToolButton::clicked, this,
+            [this] { RunHandler([this] { btnEcrSettingsClick(); }); });
+    connect(ui_->btnSettings, &QToolButton::clicked, this,
+            [this] { RunHandler([this] { btnSettingsClick(); }); });
+    connect(ui_->LanguageCombo, &QComboBox::activated, this,
+            [this] { RunHandler([this] { LanguageComboChange(); }); });
 
     FormCreate();
 }
@@ -132,12 +136,8 @@ void TMainForm::FormCreate()
         return;
     }
     ui_->LanguageCombo->setCurrentIndex(index);
-    try {
-        LanguageComboChange();
-    } catch (const std::exception& error) {
-        // Creation goes on without the language, as after any handler error.
-        ShowGeneralError(error);
-    }
+    // Creation goes on without the language, as after any handler error.
+    RunHandler([this] { LanguageComboChange(); });
 }
 
 void TMainForm::FillLanguageList()

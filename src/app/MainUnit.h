@@ -56,6 +56,8 @@ public:
     void SetNavigationEnabled(bool enabled);
 
 public slots:
+    // The event handlers. An error escapes them to the caller; the window's
+    // own buttons and selector run them through RunHandler, which shows it.
     void btnPluesClick();
     void btnEcrSettingsClick();
     void btnSettingsClick();

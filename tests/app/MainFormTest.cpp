@@ -294,6 +294,33 @@ TEST_F(MainForm, ViewsAreTranslatedWhenCreated)
     EXPECT_EQ(form->EcrParamsView()->findChild<QLabel*>("lblPlaceholder")->text(), "Params");
 }
 
+TEST_F(MainForm, AnErrorInAButtonHandlerIsShownAndTheWindowGoesOn)
+{
+    // Without a language the views write Default.lng; a folder of that name
+    // cannot be written.
+    mkdir(dir.File("Default.lng").c_str(), 0700);
+    Create();
+    form->show();
+    Click("btnSettings");
+    ASSERT_TRUE(answerer.WaitForBoxes(1));
+    const std::string unable = "Unable to write to " + dir.File("Default.lng");
+    EXPECT_EQ(answerer.Texts(), QStringList{QString::fromStdString(unable)});
+    // The handler stopped at the translation: the view is there but was
+    // neither filled nor is anything after it run.
+    ASSERT_EQ(form->CurrentViewKind(), View::EcrSettings);
+    EXPECT_EQ(form->EcrSettingsView()->LoadCount(), 0);
+
+    // The next click works as ever (and fails the same way).
+    Click("btnPlues");
+    ASSERT_EQ(form->CurrentViewKind(), View::Plu);
+    EXPECT_EQ(form->PluView()->InitCount(), 0);
+    const QStringList texts = answerer.Texts();
+    ASSERT_EQ(texts.size(), 3);
+    EXPECT_TRUE(texts[1].startsWith("GetDevInfo failed! -> ")) << texts[1].toStdString();
+    EXPECT_EQ(texts[2], QString::fromStdString(unable));
+    EXPECT_EQ(answerer.Unexpected(), 0);
+}
+
 int CurrentPixelsPerInch(const QWidget& w)
 {
     return qRound(w.screen()->logicalDotsPerInchY());
