@@ -227,3 +227,27 @@ TEST_F(EcrToolDeviceTest, FailurePrintsTheChain)
         << err.str();
     EXPECT_EQ(out.str(), "");
 }
+
+TEST_F(EcrToolDeviceTest, CommandHelpByteOrderMarkAndCashiersBeyondThirty)
+{
+    // Help is printed, not read as a file name, and nothing is sent.
+    EXPECT_EQ(Run("plu-write", {"--help"}), 0);
+    EXPECT_EQ(out.str().rfind("Usage: ecrtool [--port N | --device PATH] plu-write [FILE|-]\n", 0), 0u) << out.str();
+    EXPECT_NE(out.str().find("Stops at the first"), std::string::npos) << out.str();
+    EXPECT_EQ(Run("cashiers-read", {"-h"}), 0);
+    EXPECT_NE(out.str().find("Password"), std::string::npos);
+    EXPECT_EQ(sim.UnlockCount(), 0);
+
+    const std::string plu = PluToJson(SamplePlu(5));
+    EXPECT_EQ(Run("plu-write", {}, "\xEF\xBB\xBF" + plu + "\n"), 0) << err.str();
+    EXPECT_TRUE(sim.GetFile("/sd0/db0/5"));
+
+    std::string cashiers;
+    for (int n = 1; n <= 32; ++n)
+        cashiers += "{\"Number\":" + std::to_string(n) +
+                    ",\"Name\":\"C\",\"Password\":\"\",\"Sell\":false,\"Admin\":false,\"Reports\":false,\"Program\":false}\n";
+    EXPECT_EQ(Run("cashiers-write", {}, cashiers), 0) << err.str();
+    EXPECT_TRUE(sim.GetFile("/fd0/4/oper/30"));
+    EXPECT_FALSE(sim.GetFile("/fd0/4/oper/31"));
+    EXPECT_EQ(err.str(), "ecrtool cashiers-write: only the first 30 cashiers were written; 2 more ignored\n");
+}

@@ -85,12 +85,13 @@ struct TRun {
                 status = Refuse("cannot read standard input");
                 return false;
             }
-            return true;
-        }
-        if (!ReadWholeFile(args[0], text)) {
+        } else if (!ReadWholeFile(args[0], text)) {
             status = Refuse("cannot read '" + args[0] + "'");
             return false;
         }
+        // Editors on other systems like to start UTF-8 files with a byte order mark.
+        if (text.rfind("\xEF\xBB\xBF", 0) == 0)
+            text.erase(0, 3);
         return true;
     }
     bool NoArgs(int& status) const
@@ -277,6 +278,10 @@ int CashiersWrite(const TRun& r)
     r.Setup(ecr);
     if (!ecr.WriteCashiers(list))
         return r.Failed(ecr);
+    // The register takes no more than these; say so rather than drop the rest unseen.
+    if (list.size() > static_cast<std::size_t>(kMaxCashiersWritten))
+        r.err << "ecrtool cashiers-write: only the first " << kMaxCashiersWritten << " cashiers were written; "
+              << list.size() - kMaxCashiersWritten << " more ignored\n";
     return 0;
 }
 
@@ -320,24 +325,44 @@ struct TEntry {
 };
 
 const TEntry kCommands[] = {
-    {"info", "info", "Prints the register's identification as one JSON object.", Info},
-    {"fisc", "fisc", "Prints whether the register is fiscal, its TIN and fiscal name (JSON).", Fisc},
-    {"plu-read", "plu-read", "Prints every PLU item, one JSON object a line.", PluRead},
+    {"info", "info",
+     "Prints the register's identification as one JSON object: Model, Version,\n"
+     "SerialNumber, FiscalMemoryNumber, DeviceType.",
+     Info},
+    {"fisc", "fisc",
+     "Prints whether the register is fiscal, its TIN and fiscal name as one\n"
+     "JSON object: IsFiscal, Tin, Name.",
+     Fisc},
+    {"plu-read", "plu-read",
+     "Prints every PLU item, one JSON object a line with the fields Number,\n"
+     "Name, Barcode (comma-separated), Price, Group, AlteTaxeId, AlteTaxeName,\n"
+     "TaxValue, SubGroup (the department), TaxGroup, PayType, Flags (nine \"0\"\n"
+     "or \"1\", flag 1 first), Comment and Unit.",
+     PluRead},
     {"plu-write", "plu-write [FILE|-]",
-     "Writes the PLU items of FILE or standard input, one JSON object a line;\n"
-     "stops at the first item the register refuses.",
+     "Writes the PLU items of FILE or standard input (UTF-8), one JSON object a\n"
+     "line, each in a connection of its own. The fields are those plu-read\n"
+     "prints, all of them required. Every line is checked before the first is\n"
+     "sent; a bad one ends with status 1 and its line number. Stops at the first\n"
+     "item the register refuses (those before it stay written).",
      PluWrite},
     {"plu-delete-all", "plu-delete-all", "Marks every PLU item on the register as deleted.", PluDeleteAll},
-    {"taxes-read", "taxes-read", "Prints every alte tax, one JSON object a line.", TaxesRead},
+    {"taxes-read", "taxes-read", "Prints every alte tax, one JSON object a line: Number, Name.", TaxesRead},
     {"tax-write", "tax-write NUMBER NAME", "Writes one alte tax; an empty NAME removes it.", TaxWrite},
-    {"cashiers-read", "cashiers-read", "Prints every cashier, one JSON object a line.", CashiersRead},
+    {"cashiers-read", "cashiers-read",
+     "Prints every cashier, one JSON object a line with the fields Number,\n"
+     "Name, Password and the forbidding flags Sell, Admin, Reports, Program.",
+     CashiersRead},
     {"cashiers-write", "cashiers-write [FILE|-]",
-     "Writes the cashiers of FILE or standard input (the first 30); an empty\n"
+     "Writes the cashiers of FILE or standard input (UTF-8, one JSON object a\n"
+     "line, fields as cashiers-read prints them; the first 30 only); an empty\n"
      "Name deletes that cashier.",
      CashiersWrite},
-    {"adv-read", "adv-read", "Prints the ten receipt advertising lines as one JSON array.", AdvRead},
-    {"adv-write", "adv-write [FILE|-]", "Writes the ten advertising lines given as one JSON array.", AdvWrite},
+    {"adv-read", "adv-read", "Prints the ten receipt advertising lines as one JSON array of strings.", AdvRead},
+    {"adv-write", "adv-write [FILE|-]", "Writes the ten advertising lines given as one JSON array of ten strings.",
+     AdvWrite},
 };
+
 
 template <std::size_t I>
 int RunRegistered(const TToolContext& context, const std::vector<std::string>& args)
@@ -362,8 +387,15 @@ int RunDeviceCommand(const std::string& name, const TToolContext& context, const
                      std::istream& in, std::ostream& out, std::ostream& err)
 {
     const TRun run{name, context, args, in, out, err};
-    for (const TEntry& e : kCommands)
-        if (name == e.name)
-            return e.run(run);
+    for (const TEntry& e : kCommands) {
+        if (name != e.name)
+            continue;
+        // "ecrtool plu-write --help" is a question, not a file name.
+        if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+            out << "Usage: ecrtool [--port N | --device PATH] " << e.synopsis << "\n" << e.help << "\n";
+            return 0;
+        }
+        return e.run(run);
+    }
     return run.Usage("unknown command");
 }
