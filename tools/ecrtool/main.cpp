@@ -36,7 +36,9 @@ void PrintUsage(FILE* out)
         "                 " + ConfigDir() + "dosdevices/comN when it\n"
         "                 exists, else /dev/ttyS<N-1>\n"
         "  --device PATH  open the serial device PATH as it is (e.g. /dev/ttyUSB0)\n"
-        "  --help         show this text and exit\n"
+        "  -h, --help     show this text and exit\n"
+        "Option values may also be given as --port=N and --device=PATH. A command\n"
+        "other than exec followed by --help shows its own text.\n"
         "\n"
         "Commands:\n";
     for (const auto& command : ToolCommands()) {
@@ -52,8 +54,8 @@ void PrintUsage(FILE* out)
     }
     text +=
         "\n"
-        "Exit status: 0 success; 1 the line or the register failed (the reason is on\n"
-        "stderr); 2 the command line was wrong.\n";
+        "Exit status: 0 success; 1 the line or the register failed, or an input line\n"
+        "was refused (the reason is on stderr); 2 the command line was wrong.\n";
     std::fputs(text.c_str(), out);
 }
 
