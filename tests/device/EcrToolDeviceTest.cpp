@@ -250,4 +250,14 @@ TEST_F(EcrToolDeviceTest, CommandHelpByteOrderMarkAndCashiersBeyondThirty)
     EXPECT_TRUE(sim.GetFile("/fd0/4/oper/30"));
     EXPECT_FALSE(sim.GetFile("/fd0/4/oper/31"));
     EXPECT_EQ(err.str(), "ecrtool cashiers-write: only the first 30 cashiers were written; 2 more ignored\n");
+
+    // Records that cannot be written out make a failure.
+    TToolContext context;
+    context.DevicePath = sim.DevicePath();
+    std::istringstream in;
+    sim.PutFile("/fd0/4/alte/1", "alte,1,Eco\r\n");
+    std::ostream nowhere(nullptr);
+    err.str("");
+    EXPECT_EQ(RunDeviceCommand("taxes-read", context, {}, in, nowhere, err), 1);
+    EXPECT_EQ(err.str(), "ecrtool taxes-read: cannot write to standard output\n");
 }

@@ -367,9 +367,7 @@ const TEntry kCommands[] = {
 template <std::size_t I>
 int RunRegistered(const TToolContext& context, const std::vector<std::string>& args)
 {
-    const int status = RunDeviceCommand(kCommands[I].name, context, args, std::cin, std::cout, std::cerr);
-    std::cout.flush();
-    return status;
+    return RunDeviceCommand(kCommands[I].name, context, args, std::cin, std::cout, std::cerr);
 }
 
 template <std::size_t... I>
@@ -395,7 +393,14 @@ int RunDeviceCommand(const std::string& name, const TToolContext& context, const
             out << "Usage: ecrtool [--port N | --device PATH] " << e.synopsis << "\n" << e.help << "\n";
             return 0;
         }
-        return e.run(run);
+        const int status = e.run(run);
+        // Records that never reach standard output (a full disk) are a failure, not a success.
+        out.flush();
+        if (status == 0 && !out) {
+            err << "ecrtool " << name << ": cannot write to standard output\n";
+            return 1;
+        }
+        return status;
     }
     return run.Usage("unknown command");
 }
