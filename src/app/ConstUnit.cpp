@@ -60,6 +60,15 @@ std::string UserConfigDir()
 
 TEcrDevice& EcrDevice = TheEcrDevice();
 
+// Settings texts never end in blanks; a hand-edited file may.
+static std::string ReadSetting(const TIniFile& ini, const char* section, const char* key, const char* def)
+{
+    std::string v = ini.ReadString(section, key, def);
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t'))
+        v.pop_back();
+    return v;
+}
+
 void ResetSettingsToDefaults()
 {
     Set_LanguageFile.clear();
@@ -100,11 +109,11 @@ void LoadProgramSettings()
 void ReadProgramSettings()
 {
     TIniFile ini(gSettingsFile);
-    Set_LanguageFile = ini.ReadString(kProgramSection, "Set_LanguageFile", "");
-    Set_FontName = ini.ReadString(kProgramSection, "Set_FontName", "MS Sans Serif");
+    Set_LanguageFile = ReadSetting(ini, kProgramSection, "Set_LanguageFile", "");
+    Set_FontName = ReadSetting(ini, kProgramSection, "Set_FontName", "MS Sans Serif");
     Set_Charset = ini.ReadInteger(kProgramSection, "Set_Charset", 1);
-    Set_Database = ini.ReadString(kProgramSection, "Set_Database", "");
-    Set_HiddenCols = ini.ReadString(kProgramSection, "Set_HiddenCols", "");
+    Set_Database = ReadSetting(ini, kProgramSection, "Set_Database", "");
+    Set_HiddenCols = ReadSetting(ini, kProgramSection, "Set_HiddenCols", "");
 }
 
 void ReadEcrSettings()

@@ -40,6 +40,9 @@ struct TIniFile::Impl {
         std::string value; // key lines only
     };
     std::vector<Line> lines;
+    // The file is there but could not be read: writing would replace
+    // content we never saw, so UpdateFile refuses.
+    bool unreadable = false;
     std::string newline = "\n";
     bool finalNewline = true;
 
@@ -134,6 +137,8 @@ TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)), impl_
     std::string content;
     if (ReadWholeFile(fileName_, content))
         impl_->Parse(content);
+    else if (FileExists(fileName_))
+        impl_->unreadable = true;
 }
 
 TIniFile::~TIniFile() = default;
@@ -228,7 +233,7 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
 
 bool TIniFile::UpdateFile(std::string& error)
 {
-    if (!WriteFileAtomic(fileName_, impl_->Serialize())) {
+    if (impl_->unreadable || !WriteFileAtomic(fileName_, impl_->Serialize())) {
         error = UnableToWriteText(fileName_);
         return false;
     }
@@ -251,10 +256,14 @@ bool TryStrToInt(const std::string& text, int& value)
         base = 16;
         i += 2;
     }
-    if (i >= text.size())
+    // Blanks after the number are what a hand-edited file tends to carry.
+    size_t end = text.size();
+    while (end > i && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+        --end;
+    if (i >= end)
         return false;
     int64_t acc = 0;
-    for (; i < text.size(); ++i) {
+    for (; i < end; ++i) {
         char c = text[i];
         int d;
         if (c >= '0' && c <= '9') d = c - '0';

@@ -38,7 +38,8 @@ public:
     std::vector<std::string> ReadSection(const std::string& section) const;
 
     // Writes the file. On failure returns false, leaves the file on disk as
-    // it was and puts "Unable to write to <file>" into error.
+    // it was and puts "Unable to write to <file>" into error. A file that
+    // exists but could not be read is never written over.
     bool UpdateFile(std::string& error);
 
 private:
@@ -48,8 +49,9 @@ private:
 };
 
 // Integer conversion of the settings: optional blanks, an optional sign, then
-// decimal digits, or "$" / "0x" followed by hexadecimal digits; the whole text
-// must be used and the value must fit 32 bits. False when it is no integer.
+// decimal digits, or "$" / "0x" followed by hexadecimal digits, then optional
+// blanks; nothing else may follow and the value must fit 32 bits. False when
+// it is no integer.
 bool TryStrToInt(const std::string& text, int& value);
 
 // "Unable to write to %s" with the file name.

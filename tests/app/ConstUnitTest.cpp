@@ -50,8 +50,8 @@ TEST_F(Settings, DefaultsWithoutAFileAndNothingIsWrittenByReading)
 TEST_F(Settings, ReadsValuesWithTheirConversionRules)
 {
     dir.Write("morvane-tessel.ini",
-              "[programsettings]\nset_languagefile=Bulgarian.lng\nSet_Charset=$CC\nSet_HiddenCols=0101\n"
-              "[EcrSettings]\nSet_ComPort=COM3\nSet_OneECR=2\nSet_EcrNumb=0x10\nSet_EcrSpeed=\n");
+              "[programsettings]\nset_languagefile=Bulgarian.lng \nSet_Charset=$CC\nSet_HiddenCols=0101 \n"
+              "[EcrSettings]\nSet_ComPort=COM3\nSet_OneECR=2\nSet_EcrNumb = 0x10 \nSet_EcrSpeed=\n");
     LoadProgramSettings();
     EXPECT_EQ(Set_LanguageFile, "Bulgarian.lng");
     EXPECT_EQ(Set_Charset, 204);

@@ -8,8 +8,8 @@ TEST(TryStrToInt, ReadsDecimalAndBothHexPrefixesAndRefusesTheRest)
 {
     struct Case { const char* text; bool ok; int value; } cases[] = {
         {"17", true, 17}, {"-5", true, -5}, {"$1F", true, 31}, {"0x1f", true, 31},
-        {"0X10", true, 16}, {" 3", true, 3}, {"2147483647", true, 2147483647},
-        {"$FFFFFFFF", true, -1}, {"", false, 0}, {"abc", false, 0}, {"3 ", false, 0},
+        {"0X10", true, 16}, {" 3", true, 3}, {"3 ", true, 3}, {"3\t", true, 3}, {" ", false, 0}, {"2147483647", true, 2147483647},
+        {"$FFFFFFFF", true, -1}, {"", false, 0}, {"abc", false, 0}, {"3 4", false, 0},
         {"12a", false, 0}, {"2147483648", false, 0}, {"$", false, 0}, {"0x", false, 0},
         {"1.5", false, 0},
     };
@@ -79,3 +79,4 @@ TEST(CodePage, RoundTripsCyrillicAndRefusesWhatItCannotHold)
     EXPECT_EQ(Utf8ToCodePage("\xE4\xB8\xAD"), std::nullopt);  // a CJK character
     EXPECT_EQ(Utf8ToCodePage("\xFF"), std::nullopt);          // not UTF-8
 }
+
