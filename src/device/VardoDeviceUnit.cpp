@@ -170,7 +170,7 @@ std::string XmlParseReport(const pugi::xml_parse_result& result, const std::stri
             lineStart = i + 1;
         }
     return std::string("ParseXML fail:") + result.description() + " [Line:" + std::to_string(line) +
-           " Linepos:" + std::to_string(offset - lineStart + 1) + " Filepos:" + std::to_string(offset + 1) + "]";
+           " Linepos:" + std::to_string(offset - lineStart + 1) + " Filepos:" + std::to_string(offset) + "]";
 }
 
 TVardoDevice::TVardoDevice(uint8_t language) : Comm(language), Language(language) {}

@@ -122,6 +122,7 @@ public:
     std::string XmlText() const;
 };
 
-// The parser's report for a failed parse of text (line, column and position
-// counted from 1). Also used by the fuzz target.
+// The parser's report for a failed parse of text: line and column counted
+// from 1, derived from the parser's offset, which is given as it is (the
+// position in the text, counted from 0). Also used by the fuzz target.
 std::string XmlParseReport(const pugi::xml_parse_result& result, const std::string& text);

@@ -507,6 +507,10 @@ TEST_F(EcrDeviceTest, FiscalInfo)
     sim.SetZregsXml("<zregs><status>5");
     EXPECT_FALSE(ecr.GetFiscInfo(fiscal, tin, name));
     EXPECT_TRUE(StartsWith(ecr.LastError, "loadXML -> \r\nParseXML fail:")) << ecr.LastError;
+    // The mismatched "b" is on line 2, its 12th character, 20 characters into the text.
+    sim.SetZregsXml("<zregs>\r\n<status>1</b>\r\n</zregs>\r\n");
+    EXPECT_FALSE(ecr.GetFiscInfo(fiscal, tin, name));
+    EXPECT_EQ(ecr.LastError, "loadXML -> \r\nParseXML fail:Start-end tags mismatch [Line:2 Linepos:12 Filepos:20]");
 
     sim.SetRefusal("get zregs", TRefusal::Reject);
     EXPECT_FALSE(ecr.GetFiscInfo(fiscal, tin, name));

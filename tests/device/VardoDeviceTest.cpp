@@ -271,14 +271,15 @@ TEST(VardoDeviceXml, HelpersAndTheirTexts)
     EXPECT_NE(report.find(" [Line:2 Linepos:"), std::string::npos) << report;
     EXPECT_FALSE(dev.LoadXml("").empty());
 
-    // Line and column come from the parser's offset, counted from 1.
+    // Line and column come from the parser's offset, counted from 1; the
+    // position in the text is that offset.
     pugi::xml_parse_result r;
     r.status = pugi::status_end_element_mismatch;
     r.offset = 8;
     EXPECT_EQ(XmlParseReport(r, "<a>\r\n <b></a>"),
-              std::string("ParseXML fail:") + r.description() + " [Line:2 Linepos:4 Filepos:9]");
+              std::string("ParseXML fail:") + r.description() + " [Line:2 Linepos:4 Filepos:8]");
     r.offset = 0;
-    EXPECT_EQ(XmlParseReport(r, "x"), std::string("ParseXML fail:") + r.description() + " [Line:1 Linepos:1 Filepos:1]");
+    EXPECT_EQ(XmlParseReport(r, "x"), std::string("ParseXML fail:") + r.description() + " [Line:1 Linepos:1 Filepos:0]");
 }
 
 TEST(VardoDeviceXml, ErrorTexts)
