@@ -383,10 +383,12 @@ bool TVardoDevice::SendXmlCommand(const std::string& command, const std::vector<
         if (!data.empty()) {
             const pugi::xml_parse_result result =
                 XmlDoc->load_buffer(data.data(), data.size(), kParseOptions, pugi::encoding_utf8);
-            if (result.status == pugi::status_no_document_element)
-                throw EccError(ECC_Xml, "XML document is empty", Language);
+            // A text without any element (white space, a comment) is no
+            // well-formed document: the parser reports it like any other fault.
             if (!result)
                 throw EccError(ECC_XmlParse, XmlParseReport(result, data), Language);
+            if (!XmlDoc->document_element())
+                throw EccError(ECC_Xml, "XML document is empty", Language);
         }
         return true;
     } catch (const std::exception& e) {

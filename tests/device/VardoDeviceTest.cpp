@@ -214,10 +214,12 @@ TEST_F(VardoDeviceTest, SendXmlCommandSendsThePlainDocumentAndParsesTheReply)
     EXPECT_NE(dev.LastError.find(" [Line:2 Linepos:"), std::string::npos) << dev.LastError;
     EXPECT_TRUE(EndsWith(dev.LastError, "]\r\n[SendXmlCommand:put n_2snd ROWS]")) << dev.LastError;
 
-    reply.Parts = {{'S', "<!-- nothing -->"}};
+    // A reply without any element is no document: a parse failure, as in "get zregs".
+    reply.Parts = {{'S', "\r\n<!-- nothing -->"}};
     sim.SetCommandReply("put", reply);
     EXPECT_FALSE(dev.SendXmlCommand("put n_2snd ROWS", {}, 5000));
-    EXPECT_EQ(dev.LastError, "General XML error\r\nXML document is empty\r\n[SendXmlCommand:put n_2snd ROWS]");
+    EXPECT_EQ(dev.LastError, "Invalid data format. Error parsing XML.\r\nParseXML fail:No document element found"
+                             " [Line:2 Linepos:17 Filepos:18]\r\n[SendXmlCommand:put n_2snd ROWS]");
 
     reply.Parts = {{'S', "<ok><status>5</status></ok>"}};
     sim.SetCommandReply("put", reply);
