@@ -56,32 +56,17 @@ std::string FieldProblem(const char* field, std::string_view text, bool commasEs
     return {};
 }
 
-// Joins items from index 1 on, quoting those that would not survive as
-// plain comma-list entries.
+// Joins items from index 1 on with ',' exactly as they stand. Quoting items
+// that hold blanks or quotes would change the barcode text on every read and
+// write-back (a quoted item gains another pair of quotes each time), so a
+// barcode list comes back as the register stored it.
 std::string JoinBarcodes(const std::vector<std::string>& items)
 {
     std::string out;
     for (std::size_t i = 1; i < items.size(); ++i) {
-        const std::string& item = items[i];
-        bool quote = false;
-        for (unsigned char c : item)
-            if (c <= ' ' || c == '"') {
-                quote = true;
-                break;
-            }
         if (i > 1)
             out += ',';
-        if (!quote) {
-            out += item;
-            continue;
-        }
-        out += '"';
-        for (char c : item) {
-            if (c == '"')
-                out += '"';
-            out += c;
-        }
-        out += '"';
+        out += items[i];
     }
     return out;
 }
