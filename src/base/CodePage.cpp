@@ -2,9 +2,14 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 
 namespace {
+
+// Byte 0x98 has no character in the code page; U+0098 stands for it.
+constexpr unsigned char kUnassignedByte = 0x98;
+constexpr const char* kUnassignedUtf8 = "\xC2\x98";
 
 // Runs one iconv conversion over the whole text; false on any invalid or
 // unrepresentable sequence.
@@ -36,14 +41,15 @@ bool Convert(const char* from, const char* to, const std::string& in, std::strin
 
 std::string CodePageToUtf8(const std::string& bytes)
 {
-    // The upper half of the code page, converted once; the one unassigned
-    // byte (0x98) becomes U+FFFD instead of stopping the conversion.
+    // The upper half of the code page, converted once. The one unassigned
+    // byte goes to the control character of the same number, so that it
+    // comes back unchanged.
     static const auto upper = [] {
         std::array<std::string, 128> t;
         for (int i = 0; i < 128; ++i) {
             std::string one(1, static_cast<char>(0x80 + i));
             if (!Convert(kCodePage, "UTF-8", one, t[i]))
-                t[i] = "\xEF\xBF\xBD";
+                t[i] = kUnassignedUtf8;
         }
         return t;
     }();
@@ -65,8 +71,20 @@ std::optional<std::string> Utf8ToCodePage(const std::string& utf8)
         if (c >= 0x80) { ascii = false; break; }
     if (ascii)
         return utf8;
+    // iconv knows no character for the unassigned byte; its stand-in is
+    // put back by hand between the converted pieces.
     std::string out;
-    if (!Convert("UTF-8", kCodePage, utf8, out))
-        return std::nullopt;
-    return out;
+    size_t pos = 0;
+    for (;;) {
+        const size_t at = utf8.find(kUnassignedUtf8, pos);
+        std::string piece;
+        if (!Convert("UTF-8", kCodePage, utf8.substr(pos, at == std::string::npos ? std::string::npos : at - pos),
+                     piece))
+            return std::nullopt;
+        out += piece;
+        if (at == std::string::npos)
+            return out;
+        out += static_cast<char>(kUnassignedByte);
+        pos = at + std::strlen(kUnassignedUtf8);
+    }
 }

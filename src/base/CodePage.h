@@ -9,8 +9,9 @@
 
 inline constexpr const char* kCodePage = "WINDOWS-1251";
 
-// Windows-1251 bytes to UTF-8. Every byte of the code page maps to a
-// character except 0x98, which becomes U+FFFD.
+// Windows-1251 bytes to UTF-8. The one byte the code page leaves unassigned,
+// 0x98, becomes U+0098, and Utf8ToCodePage turns that back into 0x98, so
+// every byte string survives the round trip.
 std::string CodePageToUtf8(const std::string& bytes);
 
 // UTF-8 to Windows-1251. Returns nothing when the text is not valid UTF-8 or

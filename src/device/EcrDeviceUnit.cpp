@@ -325,6 +325,8 @@ bool TEcrDevice::WriteAdvLines(const TECR_AdvLines& lines)
 {
     LastError.clear();
     return Framed("WriteAdvLines failed -> ", "OpenDevice failed! -> ", [&]() -> std::string {
+        if (std::string problem = AdvLinesWriteProblem(lines); !problem.empty())
+            return problem;
         pugi::xml_node root = Device->InitXmlRoot("ROWS");
         for (int k = 0; k < kAdvLineCount; ++k) {
             pugi::xml_node row = root.append_child(("ROW" + std::to_string(k)).c_str());

@@ -256,6 +256,13 @@ std::string PluWriteProblem(const TECR_PLU& plu)
     }
     if (!std::isfinite(plu.Price))
         return "Price is not a number";
+    // Near the largest double the 15-digit text rounds beyond it, and the
+    // register would hold a price that no later read can take back.
+    try {
+        RecordStrToFloat(FormatPrice(plu.Price));
+    } catch (const std::exception&) {
+        return "Price is out of range";
+    }
     return {};
 }
 
@@ -356,6 +363,15 @@ std::string CashierWriteProblem(const TECR_Cashier& c)
     if (problem.empty())
         problem = FieldProblem("Password", c.Password.View(), true);
     return problem;
+}
+
+std::string AdvLinesWriteProblem(const TECR_AdvLines& lines)
+{
+    for (std::size_t k = 0; k < lines.size(); ++k)
+        for (unsigned char c : lines[k])
+            if (c < 0x20 && c != '\t' && c != '\r' && c != '\n')
+                return "Line " + std::to_string(k) + " must not contain a control character";
+    return {};
 }
 
 TLineList CashierFileLines(const TECR_Cashier& c)

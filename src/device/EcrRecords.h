@@ -181,6 +181,9 @@ private:
 std::string PluWriteProblem(const TECR_PLU& plu);
 std::string AlteTaxeWriteProblem(const TECR_ALTETAXE& tax);
 std::string CashierWriteProblem(const TECR_Cashier& cashier);
+// The advertising lines travel as XML text, which has no place for control
+// characters other than TAB, CR and LF.
+std::string AdvLinesWriteProblem(const TECR_AdvLines& lines);
 
 // The lines of a PLU file, in the layout plu, bar, prc, dep, alte, flg.
 TLineList PluFileLines(const TECR_PLU& plu);

@@ -77,6 +77,16 @@ TEST(CodePage, RoundTripsCyrillicAndRefusesWhatItCannotHold)
     EXPECT_EQ(utf8, "\xD0\x95\xD0\xB5 \xE2\x84\x96");
     EXPECT_EQ(Utf8ToCodePage(utf8), cp);
     EXPECT_EQ(Utf8ToCodePage("\xE4\xB8\xAD"), std::nullopt);  // a CJK character
+    EXPECT_EQ(Utf8ToCodePage("a\xE4\xB8\xAD\xC2\x98"), std::nullopt);
+
+    // Every byte comes back, the unassigned 0x98 included.
+    std::string all;
+    for (int c = 1; c < 256; ++c)
+        all += static_cast<char>(c);
+    const std::string allUtf8 = CodePageToUtf8(all);
+    EXPECT_NE(allUtf8.find("\xC2\x98"), std::string::npos);
+    EXPECT_EQ(Utf8ToCodePage(allUtf8), all);
+    EXPECT_EQ(Utf8ToCodePage("\xC2\x98\xC2\x98x"), "\x98\x98x");
     EXPECT_EQ(Utf8ToCodePage("\xFF"), std::nullopt);          // not UTF-8
 }
 

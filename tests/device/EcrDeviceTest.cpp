@@ -446,6 +446,13 @@ TEST_F(EcrDeviceTest, AdvertisingLines)
     EXPECT_TRUE(StartsWith(doc, "<ROWS><ROW0>Line &lt;0&gt; &amp; \xC0</ROW0><ROW1>Line")) << doc;
     EXPECT_NE(doc.find("<ROW4/>"), std::string::npos);
 
+    // A control character would make the document unreadable: nothing is sent.
+    TECR_AdvLines bad = written;
+    bad[7] = "a\x01b";
+    EXPECT_FALSE(ecr.WriteAdvLines(bad));
+    EXPECT_EQ(ecr.LastError, "WriteAdvLines failed -> Line 7 must not contain a control character");
+    EXPECT_EQ(sim.GetFile("/fd0/1/n_snd/ROWS"), doc);
+
     sim.SetZregs("5", std::nullopt, std::nullopt);
     ASSERT_TRUE(ecr.ReadAdvLines(lines, fiscal)) << ecr.LastError;
     EXPECT_FALSE(fiscal);

@@ -286,6 +286,8 @@ TEST(EcrRecords, WriteChecksNameTheField)
         {[](TECR_PLU& p) { p.Name = "a\r\nb"; }, "Name must not contain a line break"},
         {[](TECR_PLU& p) { p.Barcode = "1\n2"; }, "Barcode must not contain a line break"},
         {[](TECR_PLU& p) { p.Name = std::string(256, 'x'); }, "Name is longer than 255 characters"},
+        {[](TECR_PLU& p) { p.Price = 1.7976931348623157e308; }, "Price is out of range"},
+        {[](TECR_PLU& p) { p.Price = 1.79769313486231e308; }, ""},
     };
     for (const auto& c : cases) {
         TECR_PLU p = SamplePlu();
