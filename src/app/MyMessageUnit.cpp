@@ -83,19 +83,19 @@ TMyMessageForm::TMyMessageForm(const std::string& text, std::uint8_t kind,
     ui_->Bevel1->setGeometry(0, height - panelHeight - kBevelHeight, width, kBevelHeight);
     ui_->Image->setGeometry(0, 0, kImageWidth, height - panelHeight - kBevelHeight);
 
-    struct Spec {
+    struct ButtonDef {
         std::uint16_t bit;
         const char* name;
         const char* caption;
         int result;
     };
-    static const Spec kButtons[] = {
+    static const ButtonDef kButtons[] = {
         {mbYes, "btnYes", "&Yes", mrYes},          {mbNo, "btnNo", "&No", mrNo},
         {mbOK, "btnOk", "&OK", mrOk},              {mbCancel, "btnCancel", "&Cancel", mrCancel},
         {mbAbort, "btnAbort", "&Abort", mrAbort},  {mbRetry, "btnRetry", "&Retry", mrRetry},
         {mbIgnore, "btnIgnore", "&Ignore", mrIgnore},
     };
-    for (const Spec& b : kButtons)
+    for (const ButtonDef& b : kButtons)
         if (buttons & b.bit)
             AddButton(b.name, b.caption, b.result);
 
