@@ -1,4 +1,5 @@
 #include "app/ConstUnit.h"
+#include "app/GuiText.h"
 #include "app/MainUnit.h"
 #include "app/MsgINISupp.h"
 #include "base/FileUtil.h"
@@ -292,6 +293,22 @@ TEST_F(MainForm, ViewsAreTranslatedWhenCreated)
     EXPECT_EQ(form->EcrSettingsView()->findChild<QLabel*>("lblPlaceholder")->text(), "Port");
     Click("btnEcrSettings");
     EXPECT_EQ(form->EcrParamsView()->findChild<QLabel*>("lblPlaceholder")->text(), "Params");
+}
+
+TEST_F(MainForm, TheShippedBulgarianFileCoversEveryWindowThatExists)
+{
+    std::string shipped;
+    ASSERT_TRUE(ReadWholeFile(BULGARIAN_LNG, shipped));
+    dir.Write("Bulgarian.lng", shipped);
+    dir.Write("morvane-tessel.ini", "[PROGRAMSETTINGS]\r\nSet_LanguageFile=Bulgarian.lng\r\n");
+    answerer.AnswerRestWith(ModalAnswerer::Press("btnOk"));
+    Create();
+    Click("btnPlues");  // also shows the no-register box
+    Click("btnEcrSettings");
+    Click("btnSettings");
+    EXPECT_GE(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(dir.Read("Bulgarian.lng"), shipped) << "a caption was missing and got written back";
+    EXPECT_EQ(Child<QToolButton>("btnSettings")->text(), FromCp("\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8"));
 }
 
 TEST_F(MainForm, AnErrorInAButtonHandlerIsShownAndTheWindowGoesOn)
