@@ -162,11 +162,16 @@ static std::string PacketHeader(uint8_t sequence, char type, size_t length)
     return hdr;
 }
 
+// The checksum runs over the header and then the data, SYNC left out.
+static uint16_t PacketCrc(const std::string& header, const std::string& data)
+{
+    return LinkCrc16(data.data(), data.size(), LinkCrc16(header.data(), header.size()));
+}
+
 std::string BuildPacket(uint8_t sequence, char type, const std::string& data)
 {
     const std::string hdr = PacketHeader(sequence, type, data.size());
-    const uint16_t crc = LinkCrc16(data.data(), data.size(), LinkCrc16(hdr.data(), hdr.size()));
-    return std::string(2, kEsc) + hdr + data + ToHex4(crc);
+    return std::string(2, kEsc) + hdr + data + ToHex4(PacketCrc(hdr, data));
 }
 
 std::string NextToken(std::string& text, char delimiter, char quote, bool remove)
@@ -358,7 +363,7 @@ void TLintelComm::SendPacket(uint8_t sequence, char type, const std::string& dat
                                               + std::to_string(size) + "]");
     };
     const std::string hdr = PacketHeader(sequence, type, data.size());
-    const uint16_t crc = LinkCrc16(data.data(), data.size(), LinkCrc16(hdr.data(), hdr.size()));
+    const uint16_t crc = PacketCrc(hdr, data);
     const char sync[2] = { kEsc, kEsc };
     writePart("sync", sync, 2);
     writePart("hdr", hdr.data(), hdr.size());
@@ -433,7 +438,7 @@ int TLintelComm::ReceivePacket(uint32_t timeoutMs, int& frame, char& type, std::
         const int r = line_->Read(crcText, 4);
         if (r < 4)
             throw ECmdException(LE_InvalidResponse, "Timeout. (Read CRC [" + std::to_string(r) + "/4])");
-        const uint16_t computed = LinkCrc16(data.data(), data.size(), LinkCrc16(hdr, 6));
+        const uint16_t computed = PacketCrc(header, data);
         // Characters that are no hexadecimal number read as 0, so they pass
         // only where the checksum itself is 0.
         const long received = std::max(Hex4(crcText), 0L);
@@ -600,13 +605,18 @@ bool TLintelComm::Transact(const std::string& commandLine, std::string& data, in
     return false;
 }
 
-bool TLintelComm::ExecText(const std::string& command, const std::vector<std::string>& args, std::string& data,
-                           int chunkSize, TLinkProgressEvent progress, TLinkBusyEvent busy)
+static std::string CommandLine(const std::string& command, const std::vector<std::string>& args)
 {
     std::string line = command;
     for (const auto& arg : args)
         line += " " + arg;
-    return Transact(line, data, chunkSize, std::move(progress), std::move(busy));
+    return line;
+}
+
+bool TLintelComm::ExecText(const std::string& command, const std::vector<std::string>& args, std::string& data,
+                           int chunkSize, TLinkProgressEvent progress, TLinkBusyEvent busy)
+{
+    return Transact(CommandLine(command, args), data, chunkSize, std::move(progress), std::move(busy));
 }
 
 bool TLintelComm::ExecLines(const std::string& commandLine, std::vector<std::string>& lines,
@@ -622,8 +632,5 @@ bool TLintelComm::ExecLinesArgs(const std::string& command, const std::vector<st
                                 std::vector<std::string>& lines, TLinkProgressEvent progress,
                                 TLinkBusyEvent busy)
 {
-    std::string line = command;
-    for (const auto& arg : args)
-        line += " " + arg;
-    return ExecLines(line, lines, std::move(progress), std::move(busy));
+    return ExecLines(CommandLine(command, args), lines, std::move(progress), std::move(busy));
 }
