@@ -40,7 +40,7 @@ protected:
     void ExpectClosed(int connectionsBefore)
     {
         EXPECT_EQ(ecr.Device, nullptr);
-        for (int i = 0; i < 100 && sim.ConnectionCount() <= connectionsBefore; ++i)
+        for (int i = 0; i < 500 && sim.ConnectionCount() <= connectionsBefore; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_GT(sim.ConnectionCount(), connectionsBefore);
     }

@@ -221,7 +221,7 @@ TEST_F(PtyFixture, PurgeBytesWaitingAndEmptyWrite)
     Configure(p);
     p.Open();
     Send("partial reply");
-    for (int i = 0; i < 100 && p.BytesWaiting() < 13; ++i)
+    for (int i = 0; i < 600 && p.BytesWaiting() < 13; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(p.BytesWaiting(), 13);
     char c;
