@@ -5,9 +5,8 @@
 #include "app/ConstUnit.h"
 
 #include <csignal>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <limits.h>
 #include <pthread.h>

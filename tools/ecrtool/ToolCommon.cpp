@@ -3,7 +3,6 @@
 #include "base/CodePage.h"
 #include "link/LintelCommUnit.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <map>
 
