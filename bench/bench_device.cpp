@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <unistd.h>
@@ -94,6 +95,7 @@ int main(int argc, char** argv)
     std::printf("per WriteSinglePlu connection: %.2f ms measured, %.2f ms on the wire\n",
                 1000.0 * writes.seconds / count, 1000.0 * static_cast<double>(writes.bytes) / kBytesPerSecond / count);
     sim.Stop();
-    const std::string cleanup = std::string("rm -rf '") + dir + "'";
-    return std::system(cleanup.c_str()) == 0 && reads.ok && writes.ok ? 0 : 1;
+    std::error_code removeError;
+    std::filesystem::remove_all(dir, removeError);
+    return !removeError && reads.ok && writes.ok ? 0 : 1;
 }
