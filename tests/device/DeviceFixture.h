@@ -11,6 +11,12 @@
 #include <string>
 #include <vector>
 
+inline bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+inline bool EndsWith(const std::string& s, const std::string& suffix)
+{
+    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 class DeviceFixture : public ::testing::Test {
 protected:
     static constexpr int kPort = 7;
@@ -31,6 +37,15 @@ protected:
             if ((p.Type == 'S' || p.Type == 'R') && !p.Repeat && p.Data.rfind("ping ", 0) != 0 &&
                 p.Data.rfind("info ", 0) != 0)
                 out.push_back(p.Data);
+        return out;
+    }
+
+    // Every packet the register received as its type letter and data.
+    std::vector<std::string> TypedPackets() const
+    {
+        std::vector<std::string> out;
+        for (const auto& p : sim.ReceivedPackets())
+            out.push_back(std::string(1, p.Type) + p.Data);
         return out;
     }
 

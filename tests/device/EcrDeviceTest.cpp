@@ -13,8 +13,6 @@ using ecrsim::TRefusal;
 
 namespace {
 
-bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
-
 std::string PluFile(uint32_t n, const std::string& flags = "00")
 {
     const std::string num = std::to_string(n);

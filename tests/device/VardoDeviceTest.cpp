@@ -9,16 +9,6 @@
 using ecrsim::TCommandReply;
 using ecrsim::TRefusal;
 
-namespace {
-
-bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
-bool EndsWith(const std::string& s, const std::string& suffix)
-{
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-} // namespace
-
 class VardoDeviceTest : public DeviceFixture {
 protected:
     TVardoDevice dev{0};
@@ -44,9 +34,7 @@ TEST_F(VardoDeviceTest, OpenDeviceGreetsAndReadsTheIdentification)
     EXPECT_EQ(dev.DevFmin, "");
     ASSERT_TRUE(dev.XmlDoc);
     EXPECT_FALSE(dev.XmlDoc->document_element());
-    std::vector<std::string> lines;
-    for (const auto& p : sim.ReceivedPackets())
-        lines.push_back(std::string(1, p.Type) + p.Data);
+    const std::vector<std::string> lines = TypedPackets();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], "Sping 111");
     EXPECT_EQ(lines[1], "Sinfo TYPE MOD VER FDIN FMIN");
@@ -57,9 +45,7 @@ TEST_F(VardoDeviceTest, ThePingReplyTravelsOnAsTheDataOfInfo)
 {
     sim.SetPingReply("P1\r\n");
     Open();
-    std::vector<std::string> lines;
-    for (const auto& p : sim.ReceivedPackets())
-        lines.push_back(std::string(1, p.Type) + p.Data);
+    const std::vector<std::string> lines = TypedPackets();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], "Rinfo TYPE MOD VER FDIN FMIN");
     EXPECT_EQ(lines[2], "QP1\r\n");
