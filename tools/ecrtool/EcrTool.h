@@ -10,7 +10,6 @@
 // A sub-command returns the exit status: 0 success, 1 the register or the
 // line failed (the error is on stderr), 2 the command line was wrong.
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,6 @@ struct TToolContext {
     int PortNumber = 1;     // --port N: "COM" + N, resolved like the program does
     std::string DevicePath; // --device PATH: opened as given; empty when not used
     bool StderrIsTerminal = false;
-    std::string ProgramName; // for messages: "ecrtool"
 };
 
 using TToolRun = int (*)(const TToolContext& context, const std::vector<std::string>& args);
@@ -44,6 +42,3 @@ bool OpenToolLink(const TToolContext& context, TLintelComm& link);
 
 // Writes a Windows-1251 text to stderr as UTF-8, with a line break.
 void PrintToolError(const std::string& codePageText);
-// A command-line word (UTF-8) as the register's bytes; nothing when the code
-// page has no place for one of its characters.
-std::optional<std::string> ToolArgToCodePage(const std::string& utf8);

@@ -2,6 +2,7 @@
 
 #include "EcrTool.h"
 
+#include "base/CodePage.h"
 #include "base/FileUtil.h"
 #include "link/LintelCommUnit.h"
 
@@ -45,7 +46,7 @@ int RunExec(const TToolContext& context, const std::vector<std::string>& args)
             dataFile = a.substr(12);
             haveDataFile = true;
         } else {
-            const auto bytes = ToolArgToCodePage(a);
+            const auto bytes = Utf8ToCodePage(a);
             if (!bytes)
                 return ExecUsageError("'" + a + "' has characters that Windows-1251 cannot hold");
             words.push_back(*bytes);

@@ -46,8 +46,3 @@ void PrintToolError(const std::string& codePageText)
     std::fputc('\n', stderr);
     std::fflush(stderr);
 }
-
-std::optional<std::string> ToolArgToCodePage(const std::string& utf8)
-{
-    return Utf8ToCodePage(utf8);
-}

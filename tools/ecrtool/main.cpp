@@ -6,7 +6,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -88,7 +87,6 @@ int main(int argc, char** argv)
 
     TToolContext context;
     context.StderrIsTerminal = ::isatty(STDERR_FILENO) == 1;
-    context.ProgramName = "ecrtool";
     bool portGiven = false;
     size_t i = 0;
     for (; i < args.size(); ++i) {
