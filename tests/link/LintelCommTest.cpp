@@ -279,7 +279,10 @@ TEST_F(LinkSim, FailingExchangesAndTheirAccount)
           "Device respond with retry request [Rtr1]\r\nDevice respond with retry request [Rtr2]\r\n"
           "Device respond with retry request [Rtr3]\r\nDevice respond with retry request [Rtr4]\r\n"
           "Device respond with retry request [Rtr5]\r\n" + fail, true, 2000 },
-        { "refusal", fault(TFaultKind::Refuse, 1, "Not now"), "Device cancel data receiving. Not now\r\n" + fail, true },
+        // A prompt answer ends the exchange at once; the long limit only
+        // spares a slow machine a time-out line before it.
+        { "refusal", fault(TFaultKind::Refuse, 1, "Not now"), "Device cancel data receiving. Not now\r\n" + fail, true,
+          2000 },
         { "silence", fault(TFaultKind::Silence, 1), "Device does not respond. Timeout! (Wait SYNC) [R]\r\n" + fail, true },
         { "frame G", fault(TFaultKind::Raw, 1, kEsc2 + "GS00000000"),
           "Invalid responce from device. Invalid FRAME [GS0000] [R]\r\n" + fail, false },
