@@ -1057,10 +1057,12 @@ bool TEcrSim::Start()
             // on the master must tell instead.
             ::close(s);
         }
-        if (::pipe2(d.wake, O_NONBLOCK | O_CLOEXEC) != 0) {
-            d.error = std::string("Cannot create a pipe: ") + std::strerror(errno);
-            return false;
-        }
+    }
+    // Made apart from the pty: when it fails, the next Start makes it again
+    // rather than running a server that Stop could never wake.
+    if (d.wake[0] < 0 && ::pipe2(d.wake, O_NONBLOCK | O_CLOEXEC) != 0) {
+        d.error = std::string("Cannot create a pipe: ") + std::strerror(errno);
+        return false;
     }
     d.DrainNotify();
     d.stopping = false;
