@@ -280,7 +280,7 @@ int CashiersWrite(const TRun& r)
         return r.Failed(ecr);
     // The register takes no more than these; say so rather than drop the rest unseen.
     if (list.size() > static_cast<std::size_t>(kMaxCashiersWritten))
-        r.err << "ecrtool cashiers-write: only the first " << kMaxCashiersWritten << " cashiers were written; "
+        r.err << "ecrtool " << r.name << ": only the first " << kMaxCashiersWritten << " cashiers were written; "
               << list.size() - kMaxCashiersWritten << " more ignored\n";
     return 0;
 }
