@@ -313,7 +313,8 @@ bool TLintelComm::Unlock()
     try {
         line_->Purge(true, true);
         static const char kUnlock[] = "\r\nkteviz7u\r\n";
-        if (line_->Write(kUnlock, 12) < 12)
+        constexpr int kUnlockSize = sizeof kUnlock - 1;
+        if (line_->Write(kUnlock, kUnlockSize) < kUnlockSize)
             throw ECmdException(LE_Write, "[Unlock]");
         std::string answer;
         const uint64_t start = line_->NowMs();
