@@ -2,12 +2,23 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool WriteFileAtomic(const std::string& path, const std::string& content)
+bool WriteFileAtomic(const std::string& linkOrPath, const std::string& content)
 {
+    // A settings or language file may be a link the user made; the new
+    // content belongs in the file it points to, and the link stays.
+    std::string path = linkOrPath;
+    struct stat lst {};
+    if (::lstat(linkOrPath.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        if (char* real = ::realpath(linkOrPath.c_str(), nullptr)) {
+            path = real;
+            std::free(real);
+        }
+    }
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
     // A file marked read-only is refused even where the system would let

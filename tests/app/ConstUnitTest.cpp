@@ -3,6 +3,7 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
+#include <optional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -104,6 +105,17 @@ TEST_F(Settings, AReadOnlyFileIsNotTouchedAndTheFailureIsNamed)
 
 TEST_F(Settings, AReadOnlyProgramFolderMovesThemToTheUserConfigFolder)
 {
+    // The environment is the process's; give it back for the tests after us.
+    struct Restore {
+        std::string name;
+        std::optional<std::string> value;
+        ~Restore() { value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str()); }
+    };
+    auto saved = [](const char* n) {
+        const char* v = getenv(n);
+        return Restore{n, v ? std::optional<std::string>(v) : std::nullopt};
+    };
+    Restore home0 = saved("HOME"), xdg0 = saved("XDG_CONFIG_HOME");
     TempDir home;
     const std::string exeDir = dir.File("ro/");
     mkdir(exeDir.c_str(), 0755);

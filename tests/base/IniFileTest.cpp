@@ -3,6 +3,8 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST(TryStrToInt, ReadsDecimalAndBothHexPrefixesAndRefusesTheRest)
 {
@@ -68,6 +70,21 @@ TEST(IniFile, FailedWriteLeavesTheOldFileAndNamesIt)
     EXPECT_FALSE(ini.UpdateFile(err));
     EXPECT_EQ(err, "Unable to write to " + dir.File("ro.ini"));
     EXPECT_EQ(dir.Read("ro.ini"), "[S]\nK=old\n");
+}
+
+TEST(IniFile, ALinkedFileIsWrittenThroughItsLink)
+{
+    TempDir dir;
+    dir.Write("real.ini", "[S]\nK=1\n");
+    ASSERT_EQ(symlink(dir.File("real.ini").c_str(), dir.File("link.ini").c_str()), 0);
+    TIniFile ini(dir.File("link.ini"));
+    ini.WriteString("S", "K", "2");
+    std::string err;
+    ASSERT_TRUE(ini.UpdateFile(err));
+    EXPECT_EQ(dir.Read("real.ini"), "[S]\nK=2\n");
+    struct stat st {};
+    ASSERT_EQ(lstat(dir.File("link.ini").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST(CodePage, RoundTripsCyrillicAndRefusesWhatItCannotHold)

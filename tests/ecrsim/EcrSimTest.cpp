@@ -75,7 +75,7 @@ public:
 
     // A reply expected to come: up to firstMs for its first byte (a loaded
     // machine may be slow to schedule the simulator), then until quiet.
-    std::string ReadReply(int quietMs = 150, int firstMs = 3000)
+    std::string ReadReply(int quietMs = 300, int firstMs = 3000)
     {
         std::string out;
         char buf[4096];
