@@ -7,8 +7,8 @@
 // the bytes go to a temporary file in the same folder, which then replaces
 // the old one. An existing file that is not writable, or has no write
 // permission bit at all, is refused: a file the user made read-only stays as
-// it is. On failure the old file is
-// unchanged and false is returned.
+// it is. When path is a symbolic link, the file it points to is replaced and
+// the link stays. On failure the old file is unchanged and false is returned.
 bool WriteFileAtomic(const std::string& path, const std::string& content);
 
 // Reads the whole file; false when it cannot be opened.
