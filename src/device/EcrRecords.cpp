@@ -184,15 +184,23 @@ std::string FormatPrice(double value)
     return out;
 }
 
+namespace {
+
+// Steps over a leading '+' or '-'; true for '-'.
+bool TakeSign(const char*& p, const char* end)
+{
+    if (p == end || (*p != '+' && *p != '-'))
+        return false;
+    return *p++ == '-';
+}
+
+} // namespace
+
 int64_t RecordStrToInt(const std::string& text)
 {
     const char* p = text.data();
     const char* end = p + text.size();
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
+    const bool negative = TakeSign(p, end);
     uint64_t magnitude = 0;
     auto res = std::from_chars(p, end, magnitude);
     if (p == end || res.ec != std::errc() || res.ptr != end || *p == '+' || *p == '-' ||
@@ -215,11 +223,7 @@ double RecordStrToFloat(const std::string& text)
 {
     const char* p = text.data();
     const char* end = p + text.size();
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
+    const bool negative = TakeSign(p, end);
     // Only digits, one point and an exponent: from_chars alone would also
     // take "inf", "nan" and hexadecimal forms.
     bool ok = p != end && (std::isdigit(static_cast<unsigned char>(*p)) || *p == '.');

@@ -2,6 +2,7 @@
 // chains, abort in the walk and in the read phase, and round trips.
 
 #include "DeviceFixture.h"
+#include "SamplePlu.h"
 
 #include "device/EcrDeviceUnit.h"
 
@@ -262,17 +263,7 @@ TEST_F(EcrDeviceTest, HugeFilesOddNamesAndAFaultyLine)
 
 TEST_F(EcrDeviceTest, WriteSinglePluStoresTheSixLinesAndReadsBack)
 {
-    TECR_PLU p;
-    p.Number = 12;
-    p.Name = "Bread,white";
-    p.Barcode = "501";
-    p.Price = 1.5;
-    p.TaxGroup = 2;
-    p.Unit = "BUC";
-    p.SubGroup = 1;
-    p.Group = 3;
-    p.PayType = 3;
-    p.Flags[5] = true;
+    TECR_PLU p = SamplePlu();
     const int before = sim.ConnectionCount();
     ASSERT_TRUE(ecr.WriteSinglePlu(p)) << ecr.LastError;
     EXPECT_EQ(sim.GetFile("/sd0/db0/12"), "plu,12,Bread^x2c;white\r\nbar,501\r\nprc,1.5,2,BUC\r\ndep,1,3,\r\n"

@@ -2,6 +2,7 @@
 // failure texts of the readers, without a register.
 
 #include "device/EcrRecords.h"
+#include "SamplePlu.h"
 
 #include <gtest/gtest.h>
 
@@ -18,22 +19,6 @@ std::string ParseError(const TLineList& lines)
         return e.what();
     }
     return "(no error)";
-}
-
-TECR_PLU SamplePlu()
-{
-    TECR_PLU p;
-    p.Number = 12;
-    p.Name = "Bread,white";
-    p.Barcode = "501";
-    p.Price = 1.5;
-    p.TaxGroup = 2;
-    p.Unit = "BUC";
-    p.SubGroup = 1;
-    p.Group = 3;
-    p.PayType = 3;
-    p.Flags[5] = true;
-    return p;
 }
 
 } // namespace
