@@ -4,8 +4,7 @@
 // wire (every byte both ways at 11 520 bytes/s). Clean line first, then with
 // 5% of the replies faulty.
 
-#include "app/ConstUnit.h"
-#include "link/LintelCommUnit.h"
+#include "core/link/LintelCommUnit.h"
 
 #include "ecrsim/EcrSim.h"
 
@@ -83,7 +82,7 @@ int main(int argc, char** argv)
     const char* dir = ::mkdtemp(dirTemplate);
     if (!dir)
         return 1;
-    InitProgramLocation(std::string(dir) + "/prog");
+    SetComPortFolder(std::string(dir) + "/dosdevices/");
 
     ecrsim::TEcrSim sim;
     sim.SetBaudRate(115200);

@@ -3,8 +3,7 @@
 // N WriteSinglePlu calls (one connection each). Measured time divided by the
 // time the bytes need on the wire (every byte both ways, 10 bits a byte).
 
-#include "app/ConstUnit.h"
-#include "device/EcrDeviceUnit.h"
+#include "core/device/EcrDeviceUnit.h"
 
 #include "ecrsim/EcrSim.h"
 
@@ -59,11 +58,11 @@ int main(int argc, char** argv)
     const char* dir = ::mkdtemp(dirTemplate);
     if (!dir || count < 1)
         return 1;
-    InitProgramLocation(std::string(dir) + "/prog");
+    SetComPortFolder(std::string(dir) + "/dosdevices/");
 
     ecrsim::TEcrSim sim;
     sim.SetBaudRate(kBaud);
-    if (!sim.Start() || !sim.LinkAs(ConfigDir() + "dosdevices/com9")) {
+    if (!sim.Start() || !sim.LinkAs(ComPortFolder() + "com9")) {
         std::fprintf(stderr, "simulator: %s\n", sim.Error().c_str());
         return 1;
     }

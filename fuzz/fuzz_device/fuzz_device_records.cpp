@@ -2,7 +2,7 @@
 // a record or in a failure text, and what they accept must write back as
 // lines that read again.
 
-#include "device/EcrRecords.h"
+#include "core/device/EcrRecords.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,17 +2,10 @@
 // lines document) on arbitrary bytes: a parse report or the elements' texts,
 // never a crash.
 
-#include "device/VardoDeviceUnit.h"
+#include "core/device/VardoDeviceUnit.h"
 
 #include <cstdint>
 #include <string>
-
-// The port is never opened here, so the settings folder is never asked for.
-const std::string& ConfigDir()
-{
-    static const std::string none;
-    return none;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

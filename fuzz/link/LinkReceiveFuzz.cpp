@@ -3,18 +3,11 @@
 // transaction. Time is simulated, so a stream that stops short costs the
 // link its time-outs without costing the fuzzer real seconds.
 
-#include "link/LintelCommUnit.h"
+#include "core/link/LintelCommUnit.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-// The port resolution asks for the settings folder; no port is opened here.
-const std::string& ConfigDir()
-{
-    static const std::string none;
-    return none;
-}
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "support/TempDir.h"
 
-#include "base/FileUtil.h"
+#include "core/base/FileUtil.h"
 
 #include <cstdio>
 #include <cstdlib>

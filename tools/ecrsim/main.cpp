@@ -2,7 +2,8 @@
 // be tried without hardware. See --help.
 
 #include "EcrSim.h"
-#include "app/ConstUnit.h"
+#include "core/base/FileUtil.h"
+#include "core/base/ProgramDirs.h"
 
 #include <csignal>
 #include <cerrno>
@@ -47,16 +48,6 @@ bool ParseInt(const char* text, long lo, long hi, long& out)
         return false;
     out = v;
     return true;
-}
-
-std::string OwnFolder()
-{
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return "./";
-    std::string path(buf, static_cast<size_t>(n));
-    return path.substr(0, path.rfind('/') + 1);
 }
 
 int Fail(const std::string& text)
@@ -112,8 +103,8 @@ int main(int argc, char** argv)
     }
 
     if (link.empty()) {
-        InitProgramLocation(OwnFolder() + "morvane-tessel");
-        link = ConfigDir() + "dosdevices/com" + std::to_string(com);
+        InitProgramDirs(ExtractFilePath(OwnExecutablePath(argv[0])) + kProgramFileName);
+        link = DosDevicesDir() + "com" + std::to_string(com);
     }
 
     // Signals are taken by sigwait below; block them before the server

@@ -3,9 +3,9 @@
 #include "DeviceCommands.h"
 
 #include "DeviceJson.h"
-#include "base/CodePage.h"
-#include "base/FileUtil.h"
-#include "device/EcrDeviceUnit.h"
+#include "core/base/CodePage.h"
+#include "core/base/FileUtil.h"
+#include "core/device/EcrDeviceUnit.h"
 
 #include <charconv>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "DeviceJson.h"
 
 #include "Json.h"
-#include "base/CodePage.h"
+#include "core/base/CodePage.h"
 
 #include <limits>
 #include <set>

@@ -10,7 +10,7 @@
 // Readers check everything (every field present, of its type and in its
 // type's range, no unknown field) and report the first problem in error.
 
-#include "device/EcrRecords.h"
+#include "core/device/EcrRecords.h"
 
 #include <string>
 

@@ -2,9 +2,9 @@
 
 #include "EcrTool.h"
 
-#include "base/CodePage.h"
-#include "base/FileUtil.h"
-#include "link/LintelCommUnit.h"
+#include "core/base/CodePage.h"
+#include "core/base/FileUtil.h"
+#include "core/link/LintelCommUnit.h"
 
 #include <cstdio>
 #include <iostream>

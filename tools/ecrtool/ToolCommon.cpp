@@ -1,7 +1,7 @@
 #include "EcrTool.h"
 
-#include "base/CodePage.h"
-#include "link/LintelCommUnit.h"
+#include "core/base/CodePage.h"
+#include "core/link/LintelCommUnit.h"
 
 #include <cstdio>
 #include <map>

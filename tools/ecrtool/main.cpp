@@ -2,9 +2,10 @@
 
 #include "EcrTool.h"
 
-#include "app/ConstUnit.h"
+#include "core/base/FileUtil.h"
+#include "core/base/ProgramDirs.h"
+#include "core/link/MyCPort.h"
 
-#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,15 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string ExecutablePath(const char* argv0)
-{
-    char buf[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n > 0)
-        return std::string(buf, static_cast<size_t>(n));
-    return argv0;
-}
 
 void PrintUsage(FILE* out)
 {
@@ -32,7 +24,7 @@ void PrintUsage(FILE* out)
         "\n"
         "Options:\n"
         "  --port N       the register is on COM port N (1..255, default 1): the link\n"
-        "                 " + ConfigDir() + "dosdevices/comN when it\n"
+        "                 " + DosDevicesDir() + "comN when it\n"
         "                 exists, else /dev/ttyS<N-1>\n"
         "  --device PATH  open the serial device PATH as it is (e.g. /dev/ttyUSB0)\n"
         "  -h, --help     show this text and exit\n"
@@ -82,7 +74,8 @@ bool OptionValue(const std::vector<std::string>& args, size_t& i, const std::str
 
 int main(int argc, char** argv)
 {
-    InitProgramLocation(ExecutablePath(argv[0]));
+    InitProgramDirs(ExtractFilePath(OwnExecutablePath(argv[0])) + kProgramFileName);
+    SetComPortFolder(DosDevicesDir());
     std::vector<std::string> args(argv + 1, argv + argc);
 
     TToolContext context;

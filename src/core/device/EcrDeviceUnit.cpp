@@ -1,0 +1,473 @@
+#include "core/device/EcrDeviceUnit.h"
+
+#include <algorithm>
+
+namespace {
+
+// Highest PLU number the walk starts a listing at.
+constexpr int kPluWalkEnd = 30000;
+constexpr int kAlteTaxeProgressTotal = 30;
+constexpr uint32_t kAdvLinesReplyTimeoutMs = 120000;
+
+// A failure whose text replaces the operation's own prefix.
+class EBareFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::string JoinCrLf(const TLineList& lines)
+{
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i)
+            text += "\r\n";
+        text += lines[i];
+    }
+    return text;
+}
+
+} // namespace
+
+TEcrDevice::TEcrDevice(int32_t portNumber) : PortNumber(portNumber) {}
+
+TEcrDevice::~TEcrDevice() = default;
+
+void TEcrDevice::CreateDevice()
+{
+    FreeDevice();
+    Device = std::make_unique<TVardoDevice>(0);
+}
+
+void TEcrDevice::FreeDevice() { Device.reset(); }
+
+bool TEcrDevice::Framed(const std::string& failPrefix, const std::string& openPrefix,
+                        const std::function<std::string()>& work)
+{
+    std::string fail;
+    bool bare = false;
+    try {
+        CreateDevice();
+        if (!OpenDevice())
+            fail = openPrefix + Device->LastError;
+        else
+            fail = work();
+    } catch (const EBareFailure& e) {
+        fail = e.what();
+        bare = true;
+    } catch (const std::exception& e) {
+        fail = e.what();
+    } catch (...) {
+        fail = "Unknown error";
+    }
+    FreeDevice();
+    if (fail.empty())
+        return true;
+    LastError = bare ? fail : failPrefix + fail;
+    return false;
+}
+
+void TEcrDevice::Progress(const TDevProgressProc& progress, int position, int total, bool& abort)
+{
+    if (!progress)
+        return;
+    try {
+        progress(position, total, abort);
+    } catch (const std::exception& e) {
+        throw EAbort(std::string("Dev Progress ExtProc -> ") + e.what());
+    } catch (...) {
+        throw EAbort("Dev Progress ExtProc -> Unknown error");
+    }
+}
+
+std::string TEcrDevice::ListNames(const std::string& dir, TLineList& names)
+{
+    if (!Device->ChangeCurrentDir(dir))
+        return "ChangeCurrentDir failed! -> " + Device->LastError;
+    if (!Device->GetDirContent(&names, true))
+        return "GetCurrentDirContent failed -> " + Device->LastError;
+    return {};
+}
+
+// --- Inside a connection ----------------------------------------------------------
+
+static const char* const kNoDevice = "Internal error! Device not initialized!";
+
+bool TEcrDevice::OpenDevice()
+{
+    LastError.clear();
+    std::string fail;
+    if (!Device) {
+        fail = kNoDevice;
+    } else {
+        Device->PortNumber = static_cast<uint8_t>(PortNumber & 0xFF);
+        Device->DevicePath = DevicePath;
+        if (!Device->OpenDevice(false))
+            fail = Device->LastError;
+    }
+    if (fail.empty())
+        return true;
+    LastError = "Could not connect device! Operation is aborted! " + fail;
+    return false;
+}
+
+bool TEcrDevice::EcrFileExists(const std::string& dir, const std::string& name, bool& exists)
+{
+    LastError.clear();
+    exists = false;
+    if (!Device) {
+        LastError = kNoDevice;
+        return false;
+    }
+    TLineList names;
+    LastError = ListNames(dir, names);
+    if (!LastError.empty())
+        return false;
+    exists = std::find(names.begin(), names.end(), name) != names.end();
+    return true;
+}
+
+bool TEcrDevice::ReadPlu(uint32_t number, TECR_PLU& plu)
+{
+    if (!Device) {
+        LastError = kNoDevice;
+        return false;
+    }
+    TLineList lines;
+    if (!Device->GetFileContent(kPluDir + DecimalText(number), &lines)) {
+        LastError = "GetFileContent -> " + Device->LastError;
+        return false;
+    }
+    try {
+        ParsePluLines(lines, plu);
+    } catch (const ERecordFormat& e) {
+        LastError = e.what();
+        return false;
+    }
+    return true;
+}
+
+bool TEcrDevice::WritePlu(const TECR_PLU& plu)
+{
+    const std::string problem = Device ? PluWriteProblem(plu) : kNoDevice;
+    if (!problem.empty()) {
+        LastError = "WritePlu failed! -> " + problem;
+        return false;
+    }
+    TLineList lines = PluFileLines(plu);
+    if (!Device->SetFileContent(kPluDir + DecimalText(plu.Number), &lines)) {
+        LastError = "WritePlu failed! -> SetFileContent -> " + Device->LastError;
+        return false;
+    }
+    return true;
+}
+
+bool TEcrDevice::DeletePlu(const TECR_PLU& plu)
+{
+    LastError.clear();
+    TECR_PLU deleted = plu;
+    deleted.Flags[kPluDeletedFlag] = true;
+    if (!WritePlu(deleted)) {
+        LastError = "DeletePlu failed! -> WritePlu -> " + LastError;
+        return false;
+    }
+    return true;
+}
+
+bool TEcrDevice::ReadAlteTaxe(uint32_t number, TECR_ALTETAXE& tax)
+{
+    if (!Device) {
+        LastError = kNoDevice;
+        return false;
+    }
+    TLineList lines;
+    if (!Device->GetFileContent(kAlteTaxeDir + DecimalText(number), &lines)) {
+        LastError = "GetFileContent -> " + Device->LastError;
+        return false;
+    }
+    try {
+        ParseAlteTaxeLines(lines, tax);
+    } catch (const ERecordFormat& e) {
+        LastError = e.what();
+        return false;
+    }
+    return true;
+}
+
+bool TEcrDevice::WriteAlteTaxe(const TECR_ALTETAXE& tax)
+{
+    const std::string problem = Device ? AlteTaxeWriteProblem(tax) : kNoDevice;
+    if (!problem.empty()) {
+        LastError = "WriteAlteTaxe failed! -> " + problem;
+        return false;
+    }
+    TLineList lines = AlteTaxeFileLines(tax);
+    if (!Device->SetFileContent(kAlteTaxeDir + DecimalText(static_cast<uint32_t>(tax.Number)), &lines)) {
+        LastError = "WriteAlteTaxe failed! -> SetFileContent -> " + Device->LastError;
+        return false;
+    }
+    return true;
+}
+
+bool TEcrDevice::GetCashier(const std::string& fileName, TECR_Cashier& cashier)
+{
+    if (!Device) {
+        LastError = std::string("GetCashier failed! -> ") + kNoDevice;
+        return false;
+    }
+    TLineList lines;
+    if (!Device->GetFileContent(kCashierDir + fileName, &lines)) {
+        LastError = "GetCashier failed! -> GetFileContent -> " + Device->LastError;
+        return false;
+    }
+    try {
+        ParseCashierLines(fileName, lines, cashier);
+    } catch (const ERecordFormat& e) {
+        LastError = std::string("GetCashier failed! -> ") + e.what();
+        return false;
+    }
+    return true;
+}
+
+bool TEcrDevice::WriteCashier(const TECR_Cashier& cashier, TCashierWriteMode mode)
+{
+    std::string problem = !Device ? kNoDevice : mode == TCashierWriteMode::Write ? CashierWriteProblem(cashier) : "";
+    if (!problem.empty()) {
+        LastError = "WriteCashier -> " + problem;
+        return false;
+    }
+    const std::string file = kCashierDir + DecimalText(cashier.Number);
+    bool ok;
+    if (mode == TCashierWriteMode::Write) {
+        TLineList lines = CashierFileLines(cashier);
+        ok = Device->SetFileContent(file, &lines);
+    } else {
+        ok = Device->SetFileContent(file, std::string());
+    }
+    if (!ok) {
+        LastError = "WriteCashier -> SetFileContent -> " + Device->LastError;
+        return false;
+    }
+    return true;
+}
+
+// --- Operations with their own connection -------------------------------------------
+
+bool TEcrDevice::GetDevInfo(TECR_DeviceInfo& info)
+{
+    return Framed("GetDevInfo failed! -> ", "OpenDevice -> ", [&]() -> std::string {
+        info.Model = Device->DevModel;
+        info.Version = Device->DevVersion;
+        info.SerialNumber = Device->DevFdin;
+        info.FiscalMemoryNumber = Device->DevFmin;
+        info.DeviceType = Device->DevType;
+        return {};
+    });
+}
+
+std::string TEcrDevice::ReadFiscInfo(bool& isFiscal, std::string& tin, std::string& name)
+{
+    TLineList lines;
+    if (!Device->SendCommand("get zregs", &lines))
+        return "SendCommand -> " + Device->LastError;
+    const std::string report = Device->LoadXml(JoinCrLf(lines));
+    if (!report.empty())
+        return "loadXML -> \r\n" + report;
+    const pugi::xml_node root = Device->GetXmlRoot(true);
+    const int status = Device->GetXmlNodeInt("status", root, true);
+    if (status != 1 && status != 5)
+        return "Unknown ECR Status " + std::to_string(status);
+    isFiscal = status == 1;
+    if (isFiscal) {
+        tin = Device->GetXmlNodeText("tin", root, true, true);
+        name = Device->GetXmlNodeText("name", root, true, true);
+    }
+    return {};
+}
+
+bool TEcrDevice::GetFiscInfo(bool& isFiscal, std::string& tin, std::string& name)
+{
+    LastError.clear();
+    return Framed("", "OpenDevice failed! -> ", [&] { return ReadFiscInfo(isFiscal, tin, name); });
+}
+
+bool TEcrDevice::ReadAdvLines(TECR_AdvLines& lines, bool& isFiscal)
+{
+    LastError.clear();
+    std::string tin, name;
+    if (!GetFiscInfo(isFiscal, tin, name)) {
+        LastError = "ReadAdvLines failed! GetFiscInfo -> " + LastError;
+        return false;
+    }
+    return Framed("ReadAdvLines failed! ", "OpenDevice failed! -> ", [&]() -> std::string {
+        bool exists = false;
+        if (!EcrFileExists(kAdvLinesDir, kAdvLinesFile, exists))
+            return "EcrFileExists -> " + LastError;
+        if (!exists)
+            return {};
+        TLineList fileLines;
+        if (!Device->GetFileContent(std::string(kAdvLinesDir) + "/" + kAdvLinesFile, &fileLines))
+            return "GetFileContent -> " + Device->LastError;
+        const std::string report = Device->LoadXml(JoinCrLf(fileLines));
+        if (!report.empty())
+            return "loadXML -> \r\n" + report;
+        const pugi::xml_node root = Device->GetXmlRoot(true);
+        // Read into a copy: a document that lacks a line leaves the caller's lines as they were.
+        TECR_AdvLines read;
+        read[0] = isFiscal ? name : Device->GetXmlNodeText("ROW0", root, false, true);
+        for (int k = 1; k < kAdvLineCount; ++k)
+            read[k] = Device->GetXmlNodeText("ROW" + std::to_string(k), root, false, true);
+        lines = read;
+        return {};
+    });
+}
+
+bool TEcrDevice::WriteAdvLines(const TECR_AdvLines& lines)
+{
+    LastError.clear();
+    return Framed("WriteAdvLines failed -> ", "OpenDevice failed! -> ", [&]() -> std::string {
+        if (std::string problem = AdvLinesWriteProblem(lines); !problem.empty())
+            return problem;
+        pugi::xml_node root = Device->InitXmlRoot("ROWS");
+        for (int k = 0; k < kAdvLineCount; ++k) {
+            pugi::xml_node row = root.append_child(("ROW" + std::to_string(k)).c_str());
+            if (!lines[k].empty())
+                row.append_child(pugi::node_pcdata).set_value(lines[k].c_str());
+        }
+        if (!Device->SendXmlCommand("put n_2snd ROWS", {}, kAdvLinesReplyTimeoutMs))
+            return "SendXml -> " + Device->LastError;
+        return {};
+    });
+}
+
+bool TEcrDevice::WriteSinglePlu(const TECR_PLU& plu)
+{
+    LastError.clear();
+    return Framed("WriteSinglePlu failed! -> ", "OpenDevice -> ", [&]() -> std::string {
+        return WritePlu(plu) ? std::string() : "WritePlu -> " + LastError;
+    });
+}
+
+bool TEcrDevice::WriteSingleAlteTaxe(const TECR_ALTETAXE& tax)
+{
+    LastError.clear();
+    return Framed("WriteSingleAlteTaxe failed! -> ", "OpenDevice -> ", [&]() -> std::string {
+        return WriteAlteTaxe(tax) ? std::string() : "WriteAlteTaxe -> " + LastError;
+    });
+}
+
+bool TEcrDevice::ReadAllPlues(TECR_PLU_List& list, const TDevProgressProc& progress)
+{
+    LastError.clear();
+    return Framed("ReadAllPlues failed -> ", "OpenDevice -> ", [&]() -> std::string {
+        bool abort = false;
+        TLineList names;
+        int64_t last = 0;
+        for (int k = 1; k < kPluWalkEnd; ++k) {
+            // The last page covered these numbers already.
+            if (k > 1 && k <= last) {
+                Progress(progress, k, kPluWalkEnd, abort);
+                continue;
+            }
+            TLineList page;
+            std::string fail = ListNames(kPluDir + std::to_string(k), page);
+            if (!fail.empty())
+                return fail;
+            if (page.empty())
+                break;
+            names.insert(names.end(), page.begin(), page.end());
+            last = RecordStrToInt(page.back());
+            Progress(progress, k, kPluWalkEnd, abort);
+            if (abort)
+                break;
+        }
+        if (abort)
+            return "User Canceled!";
+
+        list.assign(names.size(), TECR_PLU{});
+        const int count = static_cast<int>(names.size());
+        for (int i = 0; i < count; ++i) {
+            if (abort)
+                throw EBareFailure("User aborted operation!");
+            const auto number = static_cast<uint32_t>(RecordStrToInt(names[i]));
+            if (!ReadPlu(number, list[i]))
+                return "ReadPlu -> " + LastError;
+            Progress(progress, i, count, abort);
+        }
+        return {};
+    });
+}
+
+bool TEcrDevice::ReadAllAlteTaxes(TECR_ALTETAXE_List& list, const TDevProgressProc& progress)
+{
+    LastError.clear();
+    return Framed("ReadAllAlteTaxes failed -> ", "OpenDevice -> ", [&]() -> std::string {
+        TLineList names;
+        std::string fail = ListNames(kAlteTaxeDir, names);
+        if (!fail.empty())
+            return fail;
+        if (!names.empty())
+            RecordStrToInt(names.back());
+        bool abort = false;
+        const int count = static_cast<int>(names.size());
+        Progress(progress, std::min(count, kAlteTaxeProgressTotal), kAlteTaxeProgressTotal, abort);
+        if (abort)
+            return "User Canceled!";
+
+        list.assign(names.size(), TECR_ALTETAXE{});
+        for (int i = 0; i < count; ++i) {
+            if (abort)
+                throw EBareFailure("User aborted operation!");
+            const auto number = static_cast<uint32_t>(RecordStrToInt(names[i]));
+            if (!ReadAlteTaxe(number, list[i]))
+                return "ReadAlteTaxe -> " + LastError;
+            Progress(progress, i, count, abort);
+        }
+        return {};
+    });
+}
+
+bool TEcrDevice::DeleteAllPlues(const TDevProgressProc& progress)
+{
+    LastError.clear();
+    TECR_PLU_List list;
+    if (!ReadAllPlues(list, progress)) {
+        LastError = "DeleteAllPlues failed! -> ReadAllPlues -> " + LastError;
+        return false;
+    }
+    return Framed("DeleteAllPlues failed! -> ", "OpenDevice -> ", [&]() -> std::string {
+        for (const TECR_PLU& plu : list)
+            if (!DeletePlu(plu))
+                return "DeletePlu -> " + LastError;
+        return {};
+    });
+}
+
+bool TEcrDevice::GetCashiers(TECR_Cashiers& cashiers)
+{
+    LastError.clear();
+    return Framed("GetCashiers failed! -> ", "OpenDevice -> ", [&]() -> std::string {
+        TLineList names;
+        std::string fail = ListNames(kCashierDir, names);
+        if (!fail.empty())
+            return fail;
+        cashiers.assign(names.size(), TECR_Cashier{});
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (!GetCashier(names[i], cashiers[i]))
+                return LastError;
+        return {};
+    });
+}
+
+bool TEcrDevice::WriteCashiers(const TECR_Cashiers& cashiers)
+{
+    LastError.clear();
+    return Framed("", "OpenDevice -> ", [&]() -> std::string {
+        const std::size_t count = std::min<std::size_t>(cashiers.size(), kMaxCashiersWritten);
+        for (std::size_t i = 0; i < count; ++i) {
+            const TECR_Cashier& c = cashiers[i];
+            if (!WriteCashier(c, c.Name.empty() ? TCashierWriteMode::Delete : TCashierWriteMode::Write))
+                return "WriteCashier -> " + LastError;
+        }
+        return {};
+    });
+}
