@@ -1,0 +1,190 @@
+#include "core/plu/PluFile.h"
+
+#include "core/base/FileUtil.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+using F = TPluField;
+
+// Where each field lives in a record. Numbers have capacity 0.
+struct TPlace {
+    TPluField field;
+    std::size_t offset;
+    std::size_t capacity;
+};
+
+// In record order; the order of assignment when loading is the table's.
+constexpr TPlace kPlaces[kPluFieldCount] = {
+    {F::NUMB, 0, 0},
+    {F::UNIT, 4, 20},
+    {F::BARCODE, 25, 24},
+    {F::NAME, 50, 24},
+    {F::PRICE_SELL, 80, 0},
+    {F::PLU_GROUP, 88, 0},
+    {F::PLU_SUBGROUP, 92, 0},
+    {F::TAX_GROUP, 96, 0},
+    {F::PAY_TYPE, 100, 0},
+    {F::ALTE_TAXE, 104, 15},
+    {F::TAX_VALUE, 120, 15},
+    {F::COMMENT, 136, 21},
+    {F::FLAGS, 158, 12},
+};
+
+const TPlace& PlaceOf(TPluField field)
+{
+    for (const auto& place : kPlaces)
+        if (place.field == field)
+            return place;
+    return kPlaces[0];
+}
+
+void PutUInt(char* at, uint64_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+uint64_t GetUInt(const char* at, int bytes)
+{
+    uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= static_cast<uint64_t>(static_cast<unsigned char>(at[i])) << (8 * i);
+    return value;
+}
+
+void EncodeInto(char* record, const TPluRow& row)
+{
+    for (const auto& place : kPlaces) {
+        char* at = record + place.offset;
+        if (place.capacity > 0) {
+            const std::string& text = row.Text(place.field);
+            const std::size_t n = std::min(text.size(), place.capacity);
+            at[0] = static_cast<char>(n);
+            std::memcpy(at + 1, text.data(), n);
+        } else if (place.field == F::PRICE_SELL) {
+            uint64_t bits;
+            std::memcpy(&bits, &row.PRICE_SELL, sizeof bits);
+            PutUInt(at, bits, 8);
+        } else {
+            PutUInt(at, static_cast<uint32_t>(static_cast<int32_t>(row.Int(place.field))), 4);
+        }
+    }
+}
+
+// The first text field whose length byte exceeds its capacity; nothing when
+// all fit.
+const TPlace* OverlongText(const char* record)
+{
+    for (const auto& place : kPlaces)
+        if (place.capacity > 0 && static_cast<unsigned char>(record[place.offset]) > place.capacity)
+            return &place;
+    return nullptr;
+}
+
+TPluRow DecodeRecord(const char* record)
+{
+    TPluRow row;
+    for (int i = 0; i < kPluFieldCount; ++i) {
+        const TPluFieldInfo& info = PluFieldInfo(i);
+        const TPlace& place = PlaceOf(info.Field);
+        const char* at = record + place.offset;
+        if (place.capacity > 0) {
+            row.SetText(info.Field, std::string_view(at + 1, static_cast<unsigned char>(at[0])));
+        } else if (info.Field == F::PRICE_SELL) {
+            const uint64_t bits = GetUInt(at, 8);
+            double price;
+            std::memcpy(&price, &bits, sizeof price);
+            row.SetFloat(info.Field, price);
+        } else {
+            row.SetInt(info.Field, static_cast<int32_t>(static_cast<uint32_t>(GetUInt(at, 4))));
+        }
+    }
+    return row;
+}
+
+std::string SystemError(int error) { return std::strerror(error != 0 ? error : EIO); }
+
+} // namespace
+
+std::string EncodePluRecord(const TPluRow& row)
+{
+    std::string record(kPluRecordSize, '\0');
+    EncodeInto(record.data(), row);
+    return record;
+}
+
+std::string EncodePluFile(const PluTable& table)
+{
+    std::string bytes(kPluRecordSize * static_cast<std::size_t>(table.Count()), '\0');
+    for (int p = 0; p < table.Count(); ++p)
+        EncodeInto(bytes.data() + kPluRecordSize * static_cast<std::size_t>(p), table.Row(p));
+    return bytes;
+}
+
+TPluLoadResult LoadPluBytes(std::string_view bytes, PluTable& table, TUsedBarcodes& barcodes)
+{
+    TPluLoadResult result;
+    const std::size_t count = bytes.size() / kPluRecordSize;
+    // A length byte over its capacity is no file of ours: refuse it before
+    // the user's table is emptied.
+    for (std::size_t r = 0; r < count; ++r) {
+        if (const TPlace* place = OverlongText(bytes.data() + r * kPluRecordSize)) {
+            result.Ok = false;
+            result.Record = static_cast<int>(r);
+            result.Reason = std::string("the length byte of ") + PluFieldInfo(place->field).Name + " is " +
+                            std::to_string(static_cast<unsigned char>(bytes[r * kPluRecordSize + place->offset])) +
+                            ", more than its capacity of " + std::to_string(place->capacity);
+            return result;
+        }
+    }
+
+    TPluUpdateGuard quiet(table);
+    table.Clear();
+    barcodes.Clear();
+    result.TableReplaced = true;
+    table.Reserve(static_cast<int>(count));
+    for (std::size_t r = 0; r < count; ++r) {
+        try {
+            const int position = table.AppendRow(DecodeRecord(bytes.data() + r * kPluRecordSize));
+            barcodes.AddBarcodesOf(table.Row(position).BARCODE);
+        } catch (const std::runtime_error& e) { // EPluFieldError, EDuplicateBarcode
+            result.Ok = false;
+            result.Record = static_cast<int>(r);
+            result.Reason = e.what();
+            break;
+        }
+    }
+    return result;
+}
+
+TPluLoadResult LoadPluFile(const std::string& path, PluTable& table, TUsedBarcodes& barcodes)
+{
+    std::string bytes;
+    errno = 0;
+    if (!ReadWholeFile(path, bytes)) {
+        TPluLoadResult result;
+        result.Ok = false;
+        result.Reason = SystemError(errno);
+        return result;
+    }
+    return LoadPluBytes(bytes, table, barcodes);
+}
+
+bool SavePluFile(const std::string& path, PluTable& table, std::string& error)
+{
+    const std::string bytes = EncodePluFile(table);
+    errno = 0;
+    if (!WriteFileAtomic(path, bytes)) {
+        // A file the user marked read-only is refused before the system is
+        // asked, so no error number is set for it.
+        error = std::strerror(errno != 0 ? errno : EACCES);
+        return false;
+    }
+    error.clear();
+    if (!table.Empty())
+        table.SetCurrent(table.Count() - 1);
+    return true;
+}
