@@ -4,6 +4,7 @@
 // here, so the program, ecrtool and ecrsim always agree on one folder.
 
 #include <string>
+#include <vector>
 
 // The name the program's files are named after ("morvane-tessel.ini").
 inline constexpr const char* kProgramFileName = "morvane-tessel";
@@ -29,3 +30,15 @@ const std::string& ConfigDir();
 
 // ConfigDir() + "dosdevices/": where "comN" links name serial devices.
 std::string DosDevicesDir();
+
+// Where an installed program finds the files it ships: "<prefix>/share/
+// morvane-tessel/" for a program in "<prefix>/bin/" (the install rules put
+// them there). The folder need not exist: the build tree has none.
+std::string ShippedDataDir();
+
+// Copies every file of ShippedDataDir() whose name ends in extension into
+// ConfigDir() when ConfigDir() has no entry of that name, so an installed
+// program finds its language files in the user's folder. An entry the user
+// has (an edited file, a link) is never replaced. Returns one text for each
+// file that could not be copied; empty when all went well.
+std::vector<std::string> CopyMissingShippedFiles(const std::string& extension);
