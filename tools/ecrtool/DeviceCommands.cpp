@@ -2,7 +2,7 @@
 
 #include "DeviceCommands.h"
 
-#include "DeviceJson.h"
+#include "core/backup/DeviceJson.h"
 #include "core/base/CodePage.h"
 #include "core/base/FileUtil.h"
 #include "core/device/EcrDeviceUnit.h"

@@ -442,6 +442,27 @@ bool TEcrDevice::DeleteAllPlues(const TDevProgressProc& progress)
     });
 }
 
+bool TEcrDevice::WriteAllPlues(const TECR_PLU_List& list, const TDevProgressProc& progress, std::size_t* written)
+{
+    LastError.clear();
+    if (written)
+        *written = 0;
+    return Framed("WriteAllPlues failed! -> ", "OpenDevice -> ", [&]() -> std::string {
+        bool abort = false;
+        const int count = static_cast<int>(list.size());
+        for (int i = 0; i < count; ++i) {
+            if (abort)
+                throw EBareFailure("User aborted operation!");
+            if (!WritePlu(list[i]))
+                return "WritePlu (PLU " + DecimalText(list[i].Number) + ") -> " + LastError;
+            if (written)
+                *written = static_cast<std::size_t>(i) + 1;
+            Progress(progress, i + 1, count, abort);
+        }
+        return {};
+    });
+}
+
 bool TEcrDevice::GetCashiers(TECR_Cashiers& cashiers)
 {
     LastError.clear();

@@ -62,6 +62,15 @@ public:
     bool ReadAllAlteTaxes(TECR_ALTETAXE_List& list, const TDevProgressProc& progress = nullptr);
     // Rewrites every PLU with its "deleted" flag set (two connections).
     bool DeleteAllPlues(const TDevProgressProc& progress = nullptr);
+    // Writes every record of list in order, all in one connection. Progress
+    // after each record is (records written, count); an abort asked for
+    // there stops before the next record with LastError exactly
+    // "User aborted operation!". A refused record fails with
+    // "WriteAllPlues failed! -> WritePlu (PLU <number>) -> " + WritePlu's text.
+    // written, when given, counts the records the register took, whatever
+    // the result.
+    bool WriteAllPlues(const TECR_PLU_List& list, const TDevProgressProc& progress = nullptr,
+                       std::size_t* written = nullptr);
     bool GetCashiers(TECR_Cashiers& cashiers);
     // Writes the first 30 entries; an entry with an empty name deletes that cashier.
     bool WriteCashiers(const TECR_Cashiers& cashiers);

@@ -4,8 +4,8 @@
 #include "support/DeviceFixture.h"
 
 #include "DeviceCommands.h"
-#include "DeviceJson.h"
-#include "Json.h"
+#include "core/backup/DeviceJson.h"
+#include "core/base/Json.h"
 #include "core/base/CodePage.h"
 
 #include <sstream>

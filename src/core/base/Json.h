@@ -1,6 +1,6 @@
 #pragma once
 // A small strict JSON reader and writer for the records ecrtool prints and
-// reads. Strict: one value per text, no comments, no trailing commas, no
+// reads and for register backup files. Strict: one value per text, no comments, no trailing commas, no
 // duplicate keys, strings in valid UTF-8 without raw control characters,
 // numbers only in the JSON grammar. Numbers keep their text so that callers
 // can tell 7 from 7.0 and check ranges exactly.
@@ -24,7 +24,8 @@ struct TJsonValue {
 };
 
 // Parses the whole text as one value (white space around it allowed). On
-// failure returns nothing and sets error ("expected ':' at column 12").
+// failure returns nothing and sets error ("expected ':' at column 12"; in a
+// text of several lines "expected ':' at line 3 column 12").
 std::optional<TJsonValue> ParseJson(const std::string& text, std::string& error);
 
 // Integer of a number written without fraction or exponent, within [min, max].

@@ -1,5 +1,6 @@
-#include "Json.h"
+#include "core/base/Json.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -29,7 +30,7 @@ public:
         }
         SkipSpace();
         if (pos_ != s_.size()) {
-            error = "unexpected text after the value at column " + std::to_string(pos_ + 1);
+            error = "unexpected text after the value at " + Where();
             return std::nullopt;
         }
         return v;
@@ -39,8 +40,16 @@ private:
     bool Fail(const std::string& what)
     {
         if (error_.empty())
-            error_ = what + " at column " + std::to_string(pos_ + 1);
+            error_ = what + " at " + Where();
         return false;
+    }
+    std::string Where() const
+    {
+        const std::size_t lineStart = s_.rfind('\n', pos_ ? pos_ - 1 : 0);
+        if (lineStart == std::string::npos || pos_ == 0)
+            return "column " + std::to_string(pos_ + 1);
+        const auto line = 1 + std::count(s_.begin(), s_.begin() + static_cast<long>(pos_), '\n');
+        return "line " + std::to_string(line) + " column " + std::to_string(pos_ - lineStart);
     }
     void SkipSpace()
     {

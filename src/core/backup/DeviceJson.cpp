@@ -1,11 +1,12 @@
-#include "DeviceJson.h"
+#include "core/backup/DeviceJson.h"
 
-#include "Json.h"
+#include "core/base/Json.h"
 #include "core/base/CodePage.h"
 
 #include <limits>
 #include <set>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -84,19 +85,14 @@ private:
 };
 
 template <class Fill>
-bool ReadObject(const std::string& line, std::string& error, Fill fill)
+bool ReadObject(const TJsonValue& value, std::string& error, Fill fill)
 {
-    const auto value = ParseJson(line, error);
-    if (!value) {
-        error = "not JSON: " + error;
-        return false;
-    }
-    if (value->Kind != TKind::Object) {
+    if (value.Kind != TKind::Object) {
         error = "a JSON object is expected";
         return false;
     }
     try {
-        TFieldReader reader(*value);
+        TFieldReader reader(value);
         fill(reader);
         reader.Finish();
     } catch (const EField& e) {
@@ -104,6 +100,18 @@ bool ReadObject(const std::string& line, std::string& error, Fill fill)
         return false;
     }
     return true;
+}
+
+template <class Record>
+bool ReadLine(const std::string& line, Record& record, std::string& error,
+              bool (*read)(const TJsonValue&, Record&, std::string&))
+{
+    const auto value = ParseJson(line, error);
+    if (!value) {
+        error = "not JSON: " + error;
+        return false;
+    }
+    return read(*value, record, error);
 }
 
 std::string FlagsText(const std::array<bool, kPluFlagCount>& flags)
@@ -136,9 +144,14 @@ std::string PluToJson(const TECR_PLU& p)
         .Text();
 }
 
-bool PluFromJson(const std::string& line, TECR_PLU& p, std::string& error)
+bool PluFromJson(const std::string& line, TECR_PLU& plu, std::string& error)
 {
-    return ReadObject(line, error, [&](TFieldReader& r) {
+    return ReadLine<TECR_PLU>(line, plu, error, PluFromJson);
+}
+
+bool PluFromJson(const TJsonValue& object, TECR_PLU& p, std::string& error)
+{
+    return ReadObject(object, error, [&](TFieldReader& r) {
         TECR_PLU plu;
         plu.Number = static_cast<uint32_t>(r.Int("Number", 0, 4294967295LL));
         plu.Name = r.Text("Name", kMaxRecordText);
@@ -170,6 +183,16 @@ std::string AlteTaxeToJson(const TECR_ALTETAXE& t)
     return TJsonObjectWriter().Int("Number", t.Number).String("Name", Utf8(t.Name)).Text();
 }
 
+bool AlteTaxeFromJson(const TJsonValue& object, TECR_ALTETAXE& t, std::string& error)
+{
+    return ReadObject(object, error, [&](TFieldReader& r) {
+        TECR_ALTETAXE tax;
+        tax.Number = static_cast<int32_t>(r.Int("Number", INT32_MIN, INT32_MAX));
+        tax.Name = r.Text("Name");
+        t = tax;
+    });
+}
+
 std::string CashierToJson(const TECR_Cashier& c)
 {
     return TJsonObjectWriter()
@@ -183,9 +206,14 @@ std::string CashierToJson(const TECR_Cashier& c)
         .Text();
 }
 
-bool CashierFromJson(const std::string& line, TECR_Cashier& c, std::string& error)
+bool CashierFromJson(const std::string& line, TECR_Cashier& cashier, std::string& error)
 {
-    return ReadObject(line, error, [&](TFieldReader& r) {
+    return ReadLine<TECR_Cashier>(line, cashier, error, CashierFromJson);
+}
+
+bool CashierFromJson(const TJsonValue& object, TECR_Cashier& c, std::string& error)
+{
+    return ReadObject(object, error, [&](TFieldReader& r) {
         TECR_Cashier cashier;
         cashier.Number = static_cast<int32_t>(r.Int("Number", INT32_MIN, INT32_MAX));
         cashier.Name = r.Text("Name", kMaxRecordText);
@@ -209,9 +237,35 @@ std::string DeviceInfoToJson(const TECR_DeviceInfo& i)
         .Text();
 }
 
+bool DeviceInfoFromJson(const TJsonValue& object, TECR_DeviceInfo& i, std::string& error)
+{
+    return ReadObject(object, error, [&](TFieldReader& r) {
+        TECR_DeviceInfo info;
+        info.Model = r.Text("Model");
+        info.Version = r.Text("Version");
+        info.SerialNumber = r.Text("SerialNumber");
+        info.FiscalMemoryNumber = r.Text("FiscalMemoryNumber");
+        info.DeviceType = r.Text("DeviceType");
+        i = info;
+    });
+}
+
 std::string FiscInfoToJson(bool isFiscal, const std::string& tin, const std::string& name)
 {
     return TJsonObjectWriter().Bool("IsFiscal", isFiscal).String("Tin", Utf8(tin)).String("Name", Utf8(name)).Text();
+}
+
+bool FiscInfoFromJson(const TJsonValue& object, bool& isFiscal, std::string& tin, std::string& name,
+                      std::string& error)
+{
+    return ReadObject(object, error, [&](TFieldReader& r) {
+        const bool fiscal = r.Bool("IsFiscal");
+        std::string t = r.Text("Tin");
+        std::string n = r.Text("Name");
+        isFiscal = fiscal;
+        tin = std::move(t);
+        name = std::move(n);
+    });
 }
 
 std::string AdvLinesToJson(const TECR_AdvLines& lines)
@@ -227,18 +281,18 @@ std::string AdvLinesToJson(const TECR_AdvLines& lines)
 
 bool AdvLinesFromJson(const std::string& text, TECR_AdvLines& lines, std::string& error)
 {
-    const auto value = ParseJson(text, error);
-    if (!value) {
-        error = "not JSON: " + error;
-        return false;
-    }
-    if (value->Kind != TKind::Array || value->Items.size() != kAdvLineCount) {
+    return ReadLine<TECR_AdvLines>(text, lines, error, AdvLinesFromJson);
+}
+
+bool AdvLinesFromJson(const TJsonValue& array, TECR_AdvLines& lines, std::string& error)
+{
+    if (array.Kind != TKind::Array || array.Items.size() != kAdvLineCount) {
         error = "an array of ten strings is expected";
         return false;
     }
     TECR_AdvLines read;
     for (int k = 0; k < kAdvLineCount; ++k) {
-        const TJsonValue& item = value->Items[k];
+        const TJsonValue& item = array.Items[k];
         const auto bytes = item.Kind == TKind::String ? Utf8ToCodePage(item.Text) : std::nullopt;
         if (item.Kind != TKind::String) {
             error = "line " + std::to_string(k) + " must be a string";
