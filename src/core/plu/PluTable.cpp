@@ -38,11 +38,15 @@ const TPluFieldInfo kFields[kPluFieldCount] = {
     {F::FLAGS, "FLAGS", T::Text, kPluFlagsWidth, kPluFlagsWidth, 0, 0},
 };
 
-// The shortest text that reads back as the same double ("-0.01", "30000").
+// The shortest text that reads back as the same double ("-0.01", "30000",
+// "10000000"); an exponent only for magnitudes no price has.
 std::string NumberText(double value)
 {
     char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    const double magnitude = std::fabs(value);
+    const bool plain = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 1e15);
+    const auto r = plain ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed)
+                         : std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, r.ptr);
 }
 
