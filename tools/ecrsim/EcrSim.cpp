@@ -190,6 +190,7 @@ const char* FaultName(TFaultKind k)
     case TFaultKind::Silence: return "silence";
     case TFaultKind::Refuse: return "refuse";
     case TFaultKind::Truncate: return "truncate";
+    case TFaultKind::Cut: return "cut";
     case TFaultKind::Raw: return "raw";
     }
     return "?";
@@ -441,7 +442,7 @@ struct TEcrSim::TImpl {
             static const std::vector<TFaultKind> kRecoverable = {
                 TFaultKind::Retry,   TFaultKind::Busy,         TFaultKind::WrongFrame,
                 TFaultKind::BadChecksum, TFaultKind::LowerCaseChecksum, TFaultKind::Garbage,
-                TFaultKind::ExtraEsc, TFaultKind::ControlBytes, TFaultKind::Truncate};
+                TFaultKind::ExtraEsc, TFaultKind::ControlBytes, TFaultKind::Truncate, TFaultKind::Cut};
             const auto& kinds = randomKinds.empty() ? kRecoverable : randomKinds;
             TFault f;
             f.Kind = kinds[std::uniform_int_distribution<size_t>(0, kinds.size() - 1)(rng)];
@@ -494,6 +495,10 @@ struct TEcrSim::TImpl {
             pkt.resize(std::min(keep, pkt.size()));
             break;
         }
+        case TFaultKind::Cut:
+            pkt = EncodePacket(frame, part.Type, part.Data);
+            pkt.resize(std::uniform_int_distribution<size_t>(3, pkt.size() - 1)(rng));
+            break;
         default:
             pkt = EncodePacket(frame, part.Type, part.Data);
         }

@@ -146,6 +146,8 @@ enum class TFaultKind {
     Silence,           // Count packets get no answer and are not processed
     Refuse,            // reply type L with Text (default "Refused"), packet not processed
     Truncate,          // only the first Value bytes of the reply are written (default -1: all but 2)
+    Cut,               // the reply stops at a point drawn from the seeded generator: after SYNC and
+                       // at least one more byte, at most all but one (a line that drops out)
     Raw,               // Text is written instead of the reply, packet not processed
 };
 
@@ -242,7 +244,7 @@ public:
     void ClearFaults();
     size_t PendingFaults() const;
     // rate 0..1 per reply; kinds empty = Retry, Busy, WrongFrame, BadChecksum,
-    // LowerCaseChecksum, Garbage, ExtraEsc, ControlBytes, Truncate (every
+    // LowerCaseChecksum, Garbage, ExtraEsc, ControlBytes, Truncate, Cut (every
     // fault the tool recovers from within its default limits).
     void SetRandomFaults(double rate, uint32_t seed, std::vector<TFaultKind> kinds = {});
 

@@ -1,5 +1,7 @@
 #include "core/link/LintelCommUnit.h"
 
+#include "core/base/IniFile.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -74,30 +76,6 @@ std::string ToHex4(unsigned v)
     return s;
 }
 
-// A decimal integer filling the whole text (optional sign), else fallback.
-int StrToIntDef(const std::string& s, int fallback)
-{
-    size_t i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        negative = s[i++] == '-';
-    if (i == s.size())
-        return fallback;
-    long long v = 0;
-    for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9')
-            return fallback;
-        v = v * 10 + (s[i] - '0');
-        if (v > 2147483648LL)
-            return fallback;
-    }
-    if (negative)
-        v = -v;
-    if (v > 2147483647LL)
-        return fallback;
-    return static_cast<int>(v);
-}
-
 std::string Upper(std::string s)
 {
     for (char& c : s)
@@ -127,6 +105,36 @@ private:
 };
 
 constexpr size_t kMaxPacketData = 0xFFFF;
+
+// The port's time-outs. The register sends a packet in one go, so more than
+// kReadIntervalMs between two of its bytes means the rest is not coming; a
+// read is allowed 100 ms for each byte it asks for, plus 100 ms for the first
+// to start coming.
+constexpr uint32_t kReadIntervalMs = 100;
+constexpr uint32_t kReadTotalMultiplierMs = 100;
+constexpr uint32_t kReadTotalConstantMs = 100;
+// Far more than 115200 bit/s needs: only a line that takes nothing at all
+// (a stuck driver, an unplugged adapter) runs into it.
+constexpr uint32_t kWriteTotalMultiplierMs = 500;
+constexpr uint32_t kWriteTotalConstantMs = 2000;
+
+// The register answers the unlock text at once; a second allows for a slow
+// start after the port opened.
+constexpr uint64_t kUnlockAnswerMs = 1000;
+// A busy register is working on something long (writing its flash): from its
+// first busy report the exchange allows it a minute.
+constexpr uint32_t kBusyReplyTimeoutMs = 60000;
+// Pauses. A silent line is asked again soon. After a broken reply or a retry
+// request the rest of what the register sends is let drain before the purge
+// and the repeat. A busy register is given time before it is asked again.
+constexpr unsigned kSilentLinePauseMs = 10;
+constexpr unsigned kBadReplyPauseMs = 100;
+constexpr unsigned kBusyPauseMs = 300;
+// How often the next byte of a packet is looked for: short beside the
+// interval time-out, so waiting for it costs next to nothing.
+constexpr unsigned kNextBytePollMs = 1;
+// A register that asks for the same packet five times will not take it.
+constexpr int kMaxRetryRequests = 5;
 
 } // namespace
 
@@ -284,11 +292,11 @@ bool TLintelComm::OpenNamed(const std::string& portName, int speedIndex)
     comPort_.SetParity(parity);
     comPort_.SetSyncMethod(smNone);
     TComTimeouts timeouts;
-    timeouts.ReadInterval = 100;
-    timeouts.ReadTotalMultiplier = 100;
-    timeouts.ReadTotalConstant = 100;
-    timeouts.WriteTotalMultiplier = 500;
-    timeouts.WriteTotalConstant = 2000;
+    timeouts.ReadInterval = kReadIntervalMs;
+    timeouts.ReadTotalMultiplier = kReadTotalMultiplierMs;
+    timeouts.ReadTotalConstant = kReadTotalConstantMs;
+    timeouts.WriteTotalMultiplier = kWriteTotalMultiplierMs;
+    timeouts.WriteTotalConstant = kWriteTotalConstantMs;
     comPort_.SetTimeouts(timeouts);
     comPort_.SetPort(portName);
     try {
@@ -308,19 +316,26 @@ void TLintelComm::ClosePort()
 
 bool TLintelComm::IsOpen() const { return line_->Connected(); }
 
+// "ERROR" counts as an answer too: the register was unlocked already.
+static bool IsUnlockAnswer(const std::string& answer)
+{
+    const std::string upper = Upper(answer);
+    return upper.find("UNLOCKED") != std::string::npos || upper.find("ERROR") != std::string::npos;
+}
+
 bool TLintelComm::Unlock()
 {
     try {
         line_->Purge(true, true);
         static const char kUnlock[] = "\r\nkteviz7u\r\n";
         constexpr int kUnlockSize = sizeof kUnlock - 1;
-        if (line_->Write(kUnlock, kUnlockSize) < kUnlockSize)
+        if (WriteBytes(kUnlock, kUnlockSize) < kUnlockSize)
             throw ECmdException(LE_Write, "[Unlock]");
         std::string answer;
         const uint64_t start = line_->NowMs();
         for (;;) {
             char c;
-            if (line_->Read(&c, 1) == 1) {
+            if (ReadBytes(&c, 1) == 1) {
                 answer += c;
                 // The answer goes on while bytes come: a register at full speed
                 // leaves gaps between bytes that an empty queue alone would
@@ -328,20 +343,17 @@ bool TLintelComm::Unlock()
                 // queue is empty, or on a pause longer than a read time-out.
                 if (line_->BytesWaiting() > 0)
                     continue;
-                const std::string upper = Upper(answer);
-                if (upper.find("UNLOCKED") != std::string::npos || upper.find("ERROR") != std::string::npos
-                    || line_->NowMs() - start > 1000)
+                if (IsUnlockAnswer(answer) || line_->NowMs() - start > kUnlockAnswerMs)
                     break;
                 continue;
             }
             if (!answer.empty())
                 break;
-            if (line_->NowMs() - start > 1000)
+            if (line_->NowMs() - start > kUnlockAnswerMs)
                 throw ECmdException(LE_NoResponse, "[Unlock]");
-            line_->SleepMs(10);
+            line_->SleepMs(kSilentLinePauseMs);
         }
-        const std::string upper = Upper(answer);
-        if (upper.find("UNLOCKED") == std::string::npos && upper.find("ERROR") == std::string::npos)
+        if (!IsUnlockAnswer(answer))
             throw ECmdException(LE_InvalidResponse, "[Unlock]");
         line_->Purge(true, true);
         return true;
@@ -353,12 +365,33 @@ bool TLintelComm::Unlock()
     return false;
 }
 
+int TLintelComm::ReadBytes(void* buffer, int count) { return line_->Read(buffer, count); }
+
+int TLintelComm::WriteBytes(const void* buffer, int count) { return line_->Write(buffer, count); }
+
+int TLintelComm::ReadFollowing(char* buffer, int count)
+{
+    // The port's interval time-out starts with the first byte a read
+    // receives. A read begun on a line that has just gone quiet would run to
+    // its total time-out instead, 100 ms for every byte asked for: 51 s for a
+    // 512-byte packet cut after its header, far beyond the exchange's limit.
+    // So the read begins only once a byte is there, and a line quiet for one
+    // interval time-out has cut the packet.
+    const uint64_t start = line_->NowMs();
+    while (line_->BytesWaiting() <= 0) {
+        if (line_->NowMs() - start >= kReadIntervalMs)
+            return 0;
+        line_->SleepMs(kNextBytePollMs);
+    }
+    return ReadBytes(buffer, count);
+}
+
 void TLintelComm::SendPacket(uint8_t sequence, char type, const std::string& data)
 {
     if (data.size() > kMaxPacketData)
         throw std::length_error("Packet data too long: " + std::to_string(data.size()) + " bytes");
     auto writePart = [this](const char* name, const char* bytes, size_t size) {
-        const int n = line_->Write(bytes, static_cast<int>(size));
+        const int n = WriteBytes(bytes, static_cast<int>(size));
         if (n < static_cast<int>(size))
             throw ECmdException(LE_Write, std::string("[") + name + ":" + std::to_string(n < 0 ? 0 : n) + "/"
                                               + std::to_string(size) + "]");
@@ -383,31 +416,27 @@ int TLintelComm::ReceivePacket(uint32_t timeoutMs, int& frame, char& type, std::
     try {
         if (!line_->Connected())
             throw ECmdException(LE_PortClosed, PortDetail());
+        // SYNC: an ESC, then whatever further ESC and control bytes stand
+        // before the header's first byte. Anything before the ESC is noise.
+        // One clock and one limit for both.
         char c = 0;
-        // SYNC, then whatever control bytes stand before the header; one
-        // clock and one limit for both.
+        bool synced = false;
         for (;;) {
-            const int n = line_->Read(&c, 1);
+            const int n = ReadBytes(&c, 1);
             if (n != 1)
-                line_->SleepMs(10);
+                line_->SleepMs(kSilentLinePauseMs);
             if (line_->NowMs() - start >= timeoutMs)
-                throw ECmdException(LE_NoResponse, "Timeout! (Wait SYNC)");
-            if (n == 1 && c == kEsc)
-                break;
-        }
-        for (;;) {
-            const int n = line_->Read(&c, 1);
+                throw ECmdException(LE_NoResponse, synced ? "Timeout! (Read SYNC)" : "Timeout! (Wait SYNC)");
             if (n != 1)
-                line_->SleepMs(10);
-            if (line_->NowMs() - start >= timeoutMs)
-                throw ECmdException(LE_NoResponse, "Timeout! (Read SYNC)");
-            if (n == 1 && static_cast<unsigned char>(c) >= 0x20)
+                continue;
+            if (synced && static_cast<unsigned char>(c) >= 0x20)
                 break;
+            synced = synced || c == kEsc;
         }
 
         char hdr[6];
         hdr[0] = c;
-        const int k = line_->Read(hdr + 1, 5);
+        const int k = ReadFollowing(hdr + 1, 5);
         if (k < 5)
             throw ECmdException(LE_InvalidResponse, "Timeout (Read HEADER [" + std::to_string(k) + "/6])");
         const std::string header(hdr, 6);
@@ -424,19 +453,13 @@ int TLintelComm::ReceivePacket(uint32_t timeoutMs, int& frame, char& type, std::
 
         if (length > 0) {
             data.resize(static_cast<size_t>(length));
-            // The data follows the header at once. Its first byte is awaited
-            // like any single byte, so a header announcing a large packet on
-            // a line that then falls silent costs a fraction of a second, not
-            // 100 ms for every byte announced.
-            int got = line_->Read(&data[0], 1);
-            if (got == 1 && length > 1)
-                got += line_->Read(&data[1], static_cast<int>(length - 1));
+            const int got = ReadFollowing(&data[0], static_cast<int>(length));
             if (got < length)
                 throw ECmdException(LE_InvalidResponse, "Timeout! (Read DATA [" + std::to_string(got) + "/"
                                                             + std::to_string(length) + "])");
         }
         char crcText[4];
-        const int r = line_->Read(crcText, 4);
+        const int r = ReadFollowing(crcText, 4);
         if (r < 4)
             throw ECmdException(LE_InvalidResponse, "Timeout. (Read CRC [" + std::to_string(r) + "/4])");
         const uint16_t computed = PacketCrc(header, data);
@@ -469,7 +492,8 @@ void TLintelComm::ReportBusy(const TLinkBusyEvent& busy, const std::string& data
         const size_t p = token.find('%');
         if (p != std::string::npos) {
             token.erase(p, 1);
-            percent = StrToIntDef(token, 0);
+            if (!TryStrToInt(token, percent))
+                percent = 0;
             text = s;
         } else {
             text = token + " " + s;
@@ -498,10 +522,15 @@ bool TLintelComm::ExchangePacket(char& type, std::string& data, const TLinkBusyE
                 throw ECmdException(LE_PortClosed, PortDetail());
             line_->Purge(true, true);
             SendPacket(sequence_, type, data);
+            // A repeat waits only for what is left of the exchange's limit:
+            // a full limit of its own would let one exchange run to nearly
+            // twice its limit.
+            const uint64_t elapsed = line_->NowMs() - start;
+            const uint32_t left = elapsed < limit ? static_cast<uint32_t>(limit - elapsed) : 0;
             int frame = 0;
             char replyType = 0;
             std::string reply;
-            const int rc = ReceivePacket(limit, frame, replyType, reply);
+            const int rc = ReceivePacket(left, frame, replyType, reply);
             if (rc == 0) {
                 if (frame != sequence_ && replyType != 'N') {
                     AddError(LE_WrongFrame, "[R][" + std::to_string(sequence_) + "/" + std::to_string(frame) + "]");
@@ -509,14 +538,14 @@ bool TLintelComm::ExchangePacket(char& type, std::string& data, const TLinkBusyE
                     AddError(LE_Cancelled, reply);
                     return false;
                 } else if (replyType == 'M') {
-                    line_->SleepMs(300);
-                    limit = 60000;
+                    line_->SleepMs(kBusyPauseMs);
+                    limit = kBusyReplyTimeoutMs;
                     ReportBusy(busy, reply);
                 } else if (replyType == 'N') {
                     ++retries;
-                    line_->SleepMs(100);
+                    line_->SleepMs(kBadReplyPauseMs);
                     AddError(LE_Retry, "[Rtr" + std::to_string(retries) + "]");
-                    if (retries >= 5)
+                    if (retries >= kMaxRetryRequests)
                         return false;
                 } else {
                     data = std::move(reply);
@@ -526,9 +555,9 @@ bool TLintelComm::ExchangePacket(char& type, std::string& data, const TLinkBusyE
             } else if (rc == LE_System || rc == LE_PortClosed) {
                 return false;
             } else if (rc == LE_NoResponse) {
-                line_->SleepMs(10);
+                line_->SleepMs(kSilentLinePauseMs);
             } else {
-                line_->SleepMs(100);
+                line_->SleepMs(kBadReplyPauseMs);
             }
             if (line_->NowMs() - start >= limit)
                 return false;
@@ -624,7 +653,7 @@ bool TLintelComm::ExecLines(const std::string& commandLine, std::vector<std::str
                             TLinkProgressEvent progress, TLinkBusyEvent busy)
 {
     std::string data = LinesToData(lines);
-    const bool ok = Transact(commandLine, data, 512, std::move(progress), std::move(busy));
+    const bool ok = Transact(commandLine, data, kDataChunkSize, std::move(progress), std::move(busy));
     lines = ok ? DataToLines(data) : std::vector<std::string>();
     return ok;
 }

@@ -79,9 +79,15 @@ std::string NextToken(std::string& text, char delimiter, char quote, bool remove
 std::string LinesToData(const std::vector<std::string>& lines);
 std::vector<std::string> DataToLines(const std::string& data);
 
+// The data packet size every caller uses (ExecLines passes it itself).
+inline constexpr int kDataChunkSize = 512;
+
 // What the link needs of its line and of time. The link normally runs on its
-// own TComPort and the steady clock; the fuzz target replaces both so that a
-// byte stream goes through the real reception at machine speed.
+// own TComPort and the steady clock; tests and the fuzz target replace both,
+// so that time limits are checked on simulated time and a byte stream goes
+// through the real reception at machine speed. Read and Write keep the
+// port's meaning: a read ends when count bytes are in, 100 ms after the last
+// byte it received, or 100 + 100 x count ms after the call.
 class TLinkLine {
 public:
     virtual ~TLinkLine() = default;
@@ -155,6 +161,12 @@ public:
     void SetLine(TLinkLine* line);
 
 private:
+    // Every byte the link sends or receives passes through these two.
+    int ReadBytes(void* buffer, int count);
+    int WriteBytes(const void* buffer, int count);
+    // Reads the next count bytes of a packet whose first bytes have come;
+    // 0 when none follows within one interval time-out.
+    int ReadFollowing(char* buffer, int count);
     bool OpenNamed(const std::string& portName, int speedIndex);
     void ReportBusy(const TLinkBusyEvent& busy, const std::string& data);
     std::string PortDetail() const { return "[" + comPort_.Port() + "]"; }
@@ -163,6 +175,8 @@ private:
     TComPort comPort_;
     std::string lastError_;
     uint8_t sequence_ = 0;
+    // A register answers within milliseconds; two seconds leave room for a
+    // command that keeps it busy for a while without a busy report.
     uint32_t replyTimeout_ = 2000;
     std::string commandName_;
     TLinkLine* line_;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <chrono>
 #include <csignal>
 #include <sys/stat.h>
@@ -487,6 +488,34 @@ TEST_F(EcrSimTest, DamagingFaultsAnswerTheRepeatWithoutRunningAgain)
     EXPECT_EQ(r->Frame, 1);
     EXPECT_EQ(puts, 1);
     EXPECT_TRUE(sim.ReceivedPackets().back().Repeat);
+}
+
+TEST_F(EcrSimTest, CutRepliesStopAtVaryingPointsInsideThePacket)
+{
+    int cats = 0;
+    sim.SetCommandHandler([&](const std::string& line, const std::string&) -> std::optional<TCommandReply> {
+        if (line.rfind("cat", 0) == 0)
+            ++cats;
+        return TCommandReply{{{'S', "0123456789"}}};
+    });
+    TClient c(sim.DevicePath());
+    const std::string cat = EncodePacket(1, 'S', "cat x");
+    const std::string whole = EncodePacket(1, 'S', "0123456789");
+    std::set<size_t> lengths;
+    for (int i = 0; i < 12; ++i) {
+        sim.QueueFault({TFaultKind::Cut});
+        c.Send(cat);
+        const std::string got = c.ReadReply(150);
+        // SYNC and at least one more byte, never the whole packet.
+        EXPECT_GE(got.size(), 3u);
+        EXPECT_LT(got.size(), whole.size());
+        EXPECT_EQ(got, whole.substr(0, got.size()));
+        lengths.insert(got.size());
+    }
+    EXPECT_GT(lengths.size(), 3u);
+    c.Send(cat);
+    EXPECT_EQ(c.ReadReply(), whole);
+    EXPECT_EQ(cats, 1);
 }
 
 TEST_F(EcrSimTest, PrefixFaultsKeepThePacketReadable)
