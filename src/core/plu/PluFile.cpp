@@ -124,6 +124,17 @@ std::string EncodePluFile(const PluTable& table)
     return bytes;
 }
 
+std::vector<TPluField> PluRecordCuts(const TPluRow& row)
+{
+    std::vector<TPluField> cut;
+    for (int i = 0; i < kPluFieldCount; ++i) {
+        const TPlace& place = PlaceOf(PluFieldInfo(i).Field);
+        if (place.capacity > 0 && row.Text(place.field).size() > place.capacity)
+            cut.push_back(place.field);
+    }
+    return cut;
+}
+
 TPluLoadResult LoadPluBytes(std::string_view bytes, PluTable& table, TUsedBarcodes& barcodes)
 {
     TPluLoadResult result;

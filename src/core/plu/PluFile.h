@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr std::size_t kPluRecordSize = 176;
 
@@ -29,6 +30,10 @@ std::string EncodePluRecord(const TPluRow& row);
 // The rows of the table in the current order, one record each (rows marked
 // deleted included).
 std::string EncodePluFile(const PluTable& table);
+
+// The text fields of a row that a record would cut (a BARCODE over 24
+// bytes, an ALTE_TAXE or TAX_VALUE over 15), in the table's field order.
+std::vector<TPluField> PluRecordCuts(const TPluRow& row);
 
 struct TPluLoadResult {
     bool Ok = true;
