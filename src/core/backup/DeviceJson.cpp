@@ -3,8 +3,6 @@
 #include "core/base/Json.h"
 #include "core/base/CodePage.h"
 
-#include <limits>
-#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -13,94 +11,6 @@ namespace {
 using TKind = TJsonValue::TKind;
 
 std::string Utf8(const std::string& codePage) { return CodePageToUtf8(codePage); }
-
-class EField : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Reads the fields of one object, each exactly once, and refuses what is
-// left over.
-class TFieldReader {
-public:
-    explicit TFieldReader(const TJsonValue& object) : object_(object) {}
-
-    const TJsonValue& Get(const char* key)
-    {
-        const TJsonValue* v = object_.Member(key);
-        if (!v)
-            throw EField(std::string("field \"") + key + "\" is missing");
-        used_.insert(key);
-        return *v;
-    }
-    std::string Text(const char* key, std::size_t maxBytes = std::numeric_limits<std::size_t>::max())
-    {
-        const TJsonValue& v = Get(key);
-        if (v.Kind != TKind::String)
-            throw EField(std::string("field \"") + key + "\" must be a string");
-        const auto bytes = Utf8ToCodePage(v.Text);
-        if (!bytes)
-            throw EField(std::string("field \"") + key + "\" has characters that Windows-1251 cannot hold");
-        if (bytes->find('\0') != std::string::npos)
-            throw EField(std::string("field \"") + key + "\" must not contain a zero character");
-        if (bytes->size() > maxBytes)
-            throw EField(std::string("field \"") + key + "\" is longer than " + std::to_string(maxBytes) +
-                         " characters");
-        return *bytes;
-    }
-    int64_t Int(const char* key, int64_t min, int64_t max)
-    {
-        const auto n = JsonInteger(Get(key), min, max);
-        if (!n)
-            throw EField(std::string("field \"") + key + "\" must be a whole number from " + std::to_string(min) +
-                         " to " + std::to_string(max));
-        return *n;
-    }
-    double Double(const char* key)
-    {
-        const TJsonValue& v = Get(key);
-        const auto d = JsonDouble(v);
-        if (!d)
-            throw EField(std::string("field \"") + key + "\" must be a " +
-                         (v.Kind == TKind::Number ? "number within the double range" : "number"));
-        return *d;
-    }
-    bool Bool(const char* key)
-    {
-        const TJsonValue& v = Get(key);
-        if (v.Kind != TKind::Bool)
-            throw EField(std::string("field \"") + key + "\" must be true or false");
-        return v.Bool;
-    }
-    void Finish()
-    {
-        for (const auto& m : object_.Members)
-            if (!used_.count(m.first))
-                throw EField("unknown field \"" + m.first + "\"");
-    }
-
-private:
-    const TJsonValue& object_;
-    std::set<std::string> used_;
-};
-
-template <class Fill>
-bool ReadObject(const TJsonValue& value, std::string& error, Fill fill)
-{
-    if (value.Kind != TKind::Object) {
-        error = "a JSON object is expected";
-        return false;
-    }
-    try {
-        TFieldReader reader(value);
-        fill(reader);
-        reader.Finish();
-    } catch (const EField& e) {
-        error = e.what();
-        return false;
-    }
-    return true;
-}
 
 template <class Record>
 bool ReadLine(const std::string& line, Record& record, std::string& error,
@@ -123,6 +33,69 @@ std::string FlagsText(const std::array<bool, kPluFlagCount>& flags)
 }
 
 } // namespace
+
+// --- TJsonFieldReader -----------------------------------------------------------
+
+const TJsonValue& TJsonFieldReader::Get(const char* key)
+{
+    const TJsonValue* v = object_.Member(key);
+    if (!v)
+        throw EJsonField(std::string("field \"") + key + "\" is missing");
+    used_.insert(key);
+    return *v;
+}
+
+std::string TJsonFieldReader::Text(const char* key, std::size_t maxBytes)
+{
+    const TJsonValue& v = Get(key);
+    if (v.Kind != TKind::String)
+        throw EJsonField(std::string("field \"") + key + "\" must be a string");
+    const auto bytes = Utf8ToCodePage(v.Text);
+    if (!bytes)
+        throw EJsonField(std::string("field \"") + key + "\" has characters that Windows-1251 cannot hold");
+    if (bytes->find('\0') != std::string::npos)
+        throw EJsonField(std::string("field \"") + key + "\" must not contain a zero character");
+    if (bytes->size() > maxBytes)
+        throw EJsonField(std::string("field \"") + key + "\" is longer than " + std::to_string(maxBytes) +
+                         " characters");
+    return *bytes;
+}
+
+int64_t TJsonFieldReader::Int(const char* key, int64_t min, int64_t max)
+{
+    const auto n = JsonInteger(Get(key), min, max);
+    if (!n)
+        throw EJsonField(std::string("field \"") + key + "\" must be a whole number from " + std::to_string(min) +
+                         " to " + std::to_string(max));
+    return *n;
+}
+
+double TJsonFieldReader::Double(const char* key)
+{
+    const TJsonValue& v = Get(key);
+    const auto d = JsonDouble(v);
+    if (!d)
+        throw EJsonField(std::string("field \"") + key + "\" must be a " +
+                         (v.Kind == TKind::Number ? "number within the double range" : "number"));
+    return *d;
+}
+
+bool TJsonFieldReader::Bool(const char* key)
+{
+    const TJsonValue& v = Get(key);
+    if (v.Kind != TKind::Bool)
+        throw EJsonField(std::string("field \"") + key + "\" must be true or false");
+    return v.Bool;
+}
+
+void TJsonFieldReader::Finish()
+{
+    for (const auto& m : object_.Members)
+        if (!used_.count(m.first))
+            throw EJsonField("unknown field \"" + m.first + "\"");
+}
+
+// --- Records ----------------------------------------------------------------------
 
 std::string PluToJson(const TECR_PLU& p)
 {
@@ -151,7 +124,7 @@ bool PluFromJson(const std::string& line, TECR_PLU& plu, std::string& error)
 
 bool PluFromJson(const TJsonValue& object, TECR_PLU& p, std::string& error)
 {
-    return ReadObject(object, error, [&](TFieldReader& r) {
+    return ReadJsonObject(object, error, [&](TJsonFieldReader& r) {
         TECR_PLU plu;
         plu.Number = static_cast<uint32_t>(r.Int("Number", 0, 4294967295LL));
         plu.Name = r.Text("Name", kMaxRecordText);
@@ -171,7 +144,7 @@ bool PluFromJson(const TJsonValue& object, TECR_PLU& p, std::string& error)
             plu.Flags[i] = flags.Text[i] == '1';
         }
         if (!ok)
-            throw EField("field \"Flags\" must be a string of nine \"0\" or \"1\"");
+            throw EJsonField("field \"Flags\" must be a string of nine \"0\" or \"1\"");
         plu.Comment = r.Text("Comment");
         plu.Unit = r.Text("Unit");
         p = plu;
@@ -185,7 +158,7 @@ std::string AlteTaxeToJson(const TECR_ALTETAXE& t)
 
 bool AlteTaxeFromJson(const TJsonValue& object, TECR_ALTETAXE& t, std::string& error)
 {
-    return ReadObject(object, error, [&](TFieldReader& r) {
+    return ReadJsonObject(object, error, [&](TJsonFieldReader& r) {
         TECR_ALTETAXE tax;
         tax.Number = static_cast<int32_t>(r.Int("Number", INT32_MIN, INT32_MAX));
         tax.Name = r.Text("Name");
@@ -213,7 +186,7 @@ bool CashierFromJson(const std::string& line, TECR_Cashier& cashier, std::string
 
 bool CashierFromJson(const TJsonValue& object, TECR_Cashier& c, std::string& error)
 {
-    return ReadObject(object, error, [&](TFieldReader& r) {
+    return ReadJsonObject(object, error, [&](TJsonFieldReader& r) {
         TECR_Cashier cashier;
         cashier.Number = static_cast<int32_t>(r.Int("Number", INT32_MIN, INT32_MAX));
         cashier.Name = r.Text("Name", kMaxRecordText);
@@ -239,7 +212,7 @@ std::string DeviceInfoToJson(const TECR_DeviceInfo& i)
 
 bool DeviceInfoFromJson(const TJsonValue& object, TECR_DeviceInfo& i, std::string& error)
 {
-    return ReadObject(object, error, [&](TFieldReader& r) {
+    return ReadJsonObject(object, error, [&](TJsonFieldReader& r) {
         TECR_DeviceInfo info;
         info.Model = r.Text("Model");
         info.Version = r.Text("Version");
@@ -258,7 +231,7 @@ std::string FiscInfoToJson(bool isFiscal, const std::string& tin, const std::str
 bool FiscInfoFromJson(const TJsonValue& object, bool& isFiscal, std::string& tin, std::string& name,
                       std::string& error)
 {
-    return ReadObject(object, error, [&](TFieldReader& r) {
+    return ReadJsonObject(object, error, [&](TJsonFieldReader& r) {
         const bool fiscal = r.Bool("IsFiscal");
         std::string t = r.Text("Tin");
         std::string n = r.Text("Name");

@@ -16,7 +16,57 @@
 #include "core/base/Json.h"
 #include "core/device/EcrRecords.h"
 
+#include <cstdint>
+#include <limits>
+#include <set>
+#include <stdexcept>
 #include <string>
+
+// A field that is missing, of the wrong type or out of range; what() names it:
+// "field \"Group\" must be a whole number from 0 to 255".
+class EJsonField : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the fields of one object, each exactly once; Finish() refuses what is
+// left over. Every reader throws EJsonField.
+class TJsonFieldReader {
+public:
+    explicit TJsonFieldReader(const TJsonValue& object) : object_(object) {}
+
+    const TJsonValue& Get(const char* key);
+    // A string, as Windows-1251 bytes without a zero byte.
+    std::string Text(const char* key, std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+    int64_t Int(const char* key, int64_t min, int64_t max);
+    double Double(const char* key);
+    bool Bool(const char* key);
+    void Finish();
+
+private:
+    const TJsonValue& object_;
+    std::set<std::string> used_;
+};
+
+// Runs fill on the fields of value, which must be an object, and then
+// Finish(); false with the first problem in error.
+template <class Fill>
+bool ReadJsonObject(const TJsonValue& value, std::string& error, Fill fill)
+{
+    if (value.Kind != TJsonValue::TKind::Object) {
+        error = "a JSON object is expected";
+        return false;
+    }
+    try {
+        TJsonFieldReader reader(value);
+        fill(reader);
+        reader.Finish();
+    } catch (const EJsonField& e) {
+        error = e.what();
+        return false;
+    }
+    return true;
+}
 
 std::string PluToJson(const TECR_PLU& plu);
 bool PluFromJson(const std::string& line, TECR_PLU& plu, std::string& error);
