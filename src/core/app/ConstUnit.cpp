@@ -4,6 +4,7 @@
 #include "core/device/EcrDeviceUnit.h"
 #include "core/base/IniFile.h"
 #include "core/base/ProgramDirs.h"
+#include "core/base/TextUtil.h"
 #include "core/link/MyCPort.h"
 
 
@@ -47,10 +48,7 @@ TEcrDevice& EcrDevice = TheEcrDevice();
 // Settings texts never end in blanks; a hand-edited file may.
 static std::string ReadSetting(const TIniFile& ini, const char* section, const char* key, const char* def)
 {
-    std::string v = ini.ReadString(section, key, def);
-    while (!v.empty() && (v.back() == ' ' || v.back() == '\t'))
-        v.pop_back();
-    return v;
+    return std::string(TrimRight(ini.ReadString(section, key, def), IsBlank));
 }
 
 void ResetSettingsToDefaults()

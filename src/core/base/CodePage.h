@@ -18,3 +18,7 @@ std::string CodePageToUtf8(const std::string& bytes);
 // holds a character the code page cannot represent: callers refuse such
 // input instead of changing it silently.
 std::optional<std::string> Utf8ToCodePage(const std::string& utf8);
+
+// The UTF-8 bytes of one Unicode code point (up to U+10FFFF), as the XML and
+// JSON readers need them for numeric references and escapes.
+std::string CodePointToUtf8(char32_t codePoint);

@@ -1,6 +1,7 @@
 #include "core/base/IniFile.h"
 
 #include "core/base/FileUtil.h"
+#include "core/base/TextUtil.h"
 
 #include <cstdint>
 #include <strings.h>
@@ -14,16 +15,6 @@
 namespace {
 
 enum class LineKind { Other, Section, Key };
-
-std::string Trim(const std::string& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
-        --e;
-    return s.substr(b, e - b);
-}
 
 bool SameName(const std::string& a, const std::string& b)
 {
@@ -69,22 +60,19 @@ struct TIniFile::Impl {
     static Line Classify(std::string text)
     {
         Line line;
-        const std::string t = Trim(text);
+        const std::string_view t = Trim(text, IsBlank);
         if (!t.empty() && t[0] == '[') {
             const size_t close = t.find(']');
             if (close != std::string::npos) {
                 line.kind = LineKind::Section;
-                line.name = Trim(t.substr(1, close - 1));
+                line.name = Trim(t.substr(1, close - 1), IsBlank);
             }
         } else if (!t.empty() && t[0] != ';' && t[0] != '#') {
             const size_t eq = text.find('=');
             if (eq != std::string::npos) {
                 line.kind = LineKind::Key;
-                line.name = Trim(text.substr(0, eq));
-                size_t v = eq + 1;
-                while (v < text.size() && (text[v] == ' ' || text[v] == '\t'))
-                    ++v;
-                line.value = text.substr(v);
+                line.name = Trim(std::string_view(text).substr(0, eq), IsBlank);
+                line.value = TrimLeft(std::string_view(text).substr(eq + 1), IsBlank);
             }
         }
         line.text = std::move(text);
@@ -172,7 +160,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     long s = impl_->FindSection(section);
     if (s < 0) {
         // A new section goes to the end, set off by a blank line.
-        if (!lines.empty() && !Trim(lines.back().text).empty())
+        if (!lines.empty() && !Trim(lines.back().text, IsBlank).empty())
             lines.push_back(Impl::Classify(""));
         lines.push_back(Impl::Classify("[" + section + "]"));
         s = static_cast<long>(lines.size()) - 1;
@@ -187,7 +175,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     }
     // A new key follows the section's last non-blank line.
     size_t at = end;
-    while (at > static_cast<size_t>(s) + 1 && Trim(lines[at - 1].text).empty())
+    while (at > static_cast<size_t>(s) + 1 && Trim(lines[at - 1].text, IsBlank).empty())
         --at;
     lines.insert(lines.begin() + static_cast<long>(at), Impl::Classify(key + "=" + value));
     if (at == lines.size() - 1)
@@ -240,11 +228,11 @@ bool TIniFile::UpdateFile(std::string& error)
     return true;
 }
 
-bool TryStrToInt(const std::string& text, int& value)
+bool TryStrToInt(const std::string& untrimmed, int& value)
 {
+    // Blanks around the number are what a hand-edited file tends to carry.
+    const std::string_view text = Trim(untrimmed, IsBlank);
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
     bool neg = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+'))
         neg = text[i++] == '-';
@@ -256,10 +244,7 @@ bool TryStrToInt(const std::string& text, int& value)
         base = 16;
         i += 2;
     }
-    // Blanks after the number are what a hand-edited file tends to carry.
-    size_t end = text.size();
-    while (end > i && (text[end - 1] == ' ' || text[end - 1] == '\t'))
-        --end;
+    const size_t end = text.size();
     if (i >= end)
         return false;
     int64_t acc = 0;

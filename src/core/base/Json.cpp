@@ -1,5 +1,7 @@
 #include "core/base/Json.h"
 
+#include "core/base/CodePage.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -217,25 +219,6 @@ private:
         return true;
     }
 
-    static void PutUtf8(std::string& out, uint32_t cp)
-    {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-
     // One UTF-8 sequence copied as it is, checked for well-formedness.
     bool Utf8Char(std::string& out)
     {
@@ -317,7 +300,7 @@ private:
                 } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
                     return Fail("unpaired surrogate");
                 }
-                PutUtf8(out, cp);
+                out += CodePointToUtf8(cp);
                 break;
             }
             default:

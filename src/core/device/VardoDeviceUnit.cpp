@@ -1,6 +1,7 @@
 #include "core/device/VardoDeviceUnit.h"
 
 #include "core/base/CodePage.h"
+#include "core/base/TextUtil.h"
 
 #include <charconv>
 #include <cstdio>
@@ -11,6 +12,8 @@
 namespace {
 
 const char* const kCrLf = "\r\n";
+// Bytes of a text command's data per packet.
+constexpr uint32_t kChunkSize = 512;
 
 struct TEccText {
     int number;
@@ -37,14 +40,48 @@ std::string Bulgarian(const char* utf8)
     return Utf8ToCodePage(utf8).value_or(std::string());
 }
 
-std::string Trimmed(const std::string& text)
+// The frame of every operation: whatever the body raises becomes the
+// operation's failure text, tagged with the operation's name.
+template <class TBody>
+bool Guarded(std::string& lastError, const std::string& tag, TBody&& body)
 {
-    std::size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ')
-        --e;
-    return text.substr(b, e - b);
+    try {
+        body();
+        return true;
+    } catch (const std::exception& e) {
+        lastError = std::string(e.what()) + kCrLf + tag;
+        return false;
+    }
+}
+
+void RequireFileName(const std::string& fileName)
+{
+    if (fileName.empty())
+        throw EAbort("Invalid file name. Empty value!");
+}
+
+void RequireList(const TLineList* list)
+{
+    if (!list)
+        throw EAbort("System Error. Container is not assigned!");
+}
+
+// The value of key in the "info" reply: the text after the first "=" of the
+// first line whose name matches without regard to letter case.
+std::string InfoValue(const TLineList& lines, const char* key)
+{
+    const std::size_t keyLength = std::char_traits<char>::length(key);
+    for (const std::string& l : lines) {
+        const std::size_t eq = l.find('=');
+        if (eq == std::string::npos || eq != keyLength)
+            continue;
+        bool same = true;
+        for (std::size_t i = 0; i < eq && same; ++i)
+            same = std::toupper(static_cast<unsigned char>(l[i])) == key[i];
+        if (same)
+            return l.substr(eq + 1);
+    }
+    return {};
 }
 
 // The parser leaves references in text alone (it would turn "&#1046;" into
@@ -79,23 +116,7 @@ void AppendDecoded(const char* text, std::string& out)
             auto res = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
             if (!digits.empty() && res.ec == std::errc() && res.ptr == digits.data() + digits.size() && cp > 0 &&
                 cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)) {
-                if (cp < 0x80) {
-                    out += static_cast<char>(cp);
-                } else {
-                    std::string utf8;
-                    if (cp < 0x800) {
-                        utf8 += static_cast<char>(0xC0 | (cp >> 6));
-                    } else if (cp < 0x10000) {
-                        utf8 += static_cast<char>(0xE0 | (cp >> 12));
-                        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                    } else {
-                        utf8 += static_cast<char>(0xF0 | (cp >> 18));
-                        utf8 += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-                        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                    }
-                    utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-                    out += Utf8ToCodePage(utf8).value_or("?");
-                }
+                out += Utf8ToCodePage(CodePointToUtf8(cp)).value_or("?");
                 done = true;
             }
         }
@@ -179,40 +200,29 @@ TVardoDevice::~TVardoDevice() = default;
 
 // --- Connection ---------------------------------------------------------------
 
+void TVardoDevice::LinkStep(bool linkSucceeded, int number)
+{
+    if (!linkSucceeded)
+        throw EccError(number, Comm.LastError(), Language);
+}
+
 bool TVardoDevice::OpenDevice(bool setClock)
 {
     LastError.clear();
-    try {
-        if (!(DevicePath.empty() ? Comm.OpenPort(PortNumber, 2) : Comm.OpenDevice(DevicePath, 2)))
-            throw EccError(ECC_Communication, Comm.LastError(), Language);
+    const bool open = Guarded(LastError, "[OpenDevice]", [&] {
+        LinkStep(DevicePath.empty() ? Comm.OpenPort(PortNumber, 2) : Comm.OpenDevice(DevicePath, 2));
         Comm.Unlock();
         // The ping's reply lines travel on as the data of "info": the register
         // ignores them, and the exchange stays as the register expects it.
         TLineList lines;
-        if (!Comm.ExecLinesArgs("ping", {"111"}, lines, nullptr, nullptr) &&
-            !Comm.ExecLinesArgs("ping", {"222"}, lines, nullptr, nullptr))
-            throw EccError(ECC_Communication, Comm.LastError(), Language);
-        if (!Comm.ExecLinesArgs("info", {"TYPE", "MOD", "VER", "FDIN", "FMIN"}, lines, nullptr, nullptr))
-            throw EccError(ECC_Communication, Comm.LastError(), Language);
-        auto value = [&](const char* key) {
-            const std::size_t keyLength = std::char_traits<char>::length(key);
-            for (const std::string& l : lines) {
-                const std::size_t eq = l.find('=');
-                if (eq == std::string::npos || eq != keyLength)
-                    continue;
-                bool same = true;
-                for (std::size_t i = 0; i < eq && same; ++i)
-                    same = std::toupper(static_cast<unsigned char>(l[i])) == key[i];
-                if (same)
-                    return l.substr(eq + 1);
-            }
-            return std::string();
-        };
-        DevType = value("TYPE");
-        DevModel = value("MOD");
-        DevFdin = value("FDIN");
-        DevVersion = value("VER");
-        DevFmin = value("FMIN");
+        LinkStep(Comm.ExecLinesArgs("ping", {"111"}, lines, nullptr, nullptr) ||
+                 Comm.ExecLinesArgs("ping", {"222"}, lines, nullptr, nullptr));
+        LinkStep(Comm.ExecLinesArgs("info", {"TYPE", "MOD", "VER", "FDIN", "FMIN"}, lines, nullptr, nullptr));
+        DevType = InfoValue(lines, "TYPE");
+        DevModel = InfoValue(lines, "MOD");
+        DevFdin = InfoValue(lines, "FDIN");
+        DevVersion = InfoValue(lines, "VER");
+        DevFmin = InfoValue(lines, "FMIN");
         if (setClock) {
             const std::time_t now = std::time(nullptr);
             std::tm local{};
@@ -221,22 +231,16 @@ bool TVardoDevice::OpenDevice(bool setClock)
                 throw EAbort(LastError);
         }
         NewXmlDocument();
-        return true;
-    } catch (const std::exception& e) {
-        DevModel.clear();
-        DevFdin.clear();
-        DevVersion.clear();
-        LastError = std::string(e.what()) + kCrLf + "[OpenDevice]";
+    });
+    if (!open)
         CloseDevice();
-        return false;
-    }
+    return open;
 }
 
 void TVardoDevice::CloseDevice()
 {
-    DevModel.clear();
-    DevFdin.clear();
-    DevVersion.clear();
+    for (std::string* field : {&DevType, &DevModel, &DevFdin, &DevFmin, &DevVersion})
+        field->clear();
     Comm.ClosePort();
 }
 
@@ -251,150 +255,103 @@ bool TVardoDevice::CheckConnected()
 
 bool TVardoDevice::SetClock(const std::tm& t)
 {
-    try {
+    return Guarded(LastError, "[SetClock]", [&] {
         CheckConnected();
         std::string data;
-        if (!Comm.ExecText("ping", {"TIME"}, data, 512, nullptr, nullptr))
-            throw EccError(ECC_Communication, Comm.LastError(), Language);
+        LinkStep(Comm.ExecText("ping", {"TIME"}, data, kChunkSize, nullptr, nullptr));
         char stamp[32];
         std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d,%02d:%02d:%02d+00", (t.tm_year + 1900) % 100,
                       t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
         data.clear();
-        if (!Comm.ExecText("set", {"TIME", stamp}, data, 512, nullptr, nullptr))
-            throw EccError(ECC_SetClock, Comm.LastError(), Language);
-        return true;
-    } catch (const std::exception& e) {
-        LastError = std::string(e.what()) + kCrLf + "[SetClock]";
-        return false;
-    }
+        LinkStep(Comm.ExecText("set", {"TIME", stamp}, data, kChunkSize, nullptr, nullptr), ECC_SetClock);
+    });
 }
 
 bool TVardoDevice::ChangeCurrentDir(const std::string& path)
 {
-    try {
+    return Guarded(LastError, "[ChangeCurrentDir]", [&] {
         CheckConnected();
         std::string data;
-        if (!Comm.ExecText("cd", {path}, data, 512, nullptr, nullptr))
-            throw EccError(ECC_Communication, Comm.LastError(), Language);
-        return true;
-    } catch (const std::exception& e) {
-        LastError = std::string(e.what()) + kCrLf + "[ChangeCurrentDir]";
-        return false;
-    }
+        LinkStep(Comm.ExecText("cd", {path}, data, kChunkSize, nullptr, nullptr));
+    });
 }
 
 bool TVardoDevice::GetDirContent(TLineList* list, bool namesOnly)
 {
-    try {
-        if (!list)
-            throw EAbort("System Error. Container is not assigned!");
+    return Guarded(LastError, "[GetDirContent]", [&] {
+        RequireList(list);
         list->clear();
         CheckConnected();
-        if (!Comm.ExecLinesArgs("ls", {}, *list, nullptr, nullptr))
-            throw EccError(ECC_Communication, Comm.LastError(), Language);
+        LinkStep(Comm.ExecLinesArgs("ls", {}, *list, nullptr, nullptr));
         if (namesOnly)
             for (std::string& line : *list) {
                 const std::size_t tab = line.find('\t');
                 if (tab != std::string::npos)
-                    line = Trimmed(line.substr(0, tab));
+                    line = std::string(Trim(std::string_view(line).substr(0, tab), IsBlankOrControl));
             }
-        return true;
-    } catch (const std::exception& e) {
-        LastError = std::string(e.what()) + kCrLf + "[GetDirContent]";
-        return false;
-    }
+    });
 }
 
 bool TVardoDevice::GetFileContent(const std::string& fileName, TLineList* list, TLinkProgressEvent progress)
 {
-    try {
-        if (fileName.empty())
-            throw EAbort("Invalid file name. Empty value!");
-        if (!list)
-            throw EAbort("System Error. Container is not assigned!");
+    return Guarded(LastError, "[GetFileContent]", [&] {
+        RequireFileName(fileName);
+        RequireList(list);
         list->clear();
         CheckConnected();
-        if (!Comm.ExecLinesArgs("cat", {fileName}, *list, std::move(progress), nullptr))
-            throw EccError(ECC_Communication, Comm.LastError(), Language);
-        return true;
-    } catch (const std::exception& e) {
-        LastError = std::string(e.what()) + kCrLf + "[GetFileContent]";
-        return false;
-    }
+        LinkStep(Comm.ExecLinesArgs("cat", {fileName}, *list, std::move(progress), nullptr));
+    });
 }
 
 bool TVardoDevice::SetFileContent(const std::string& fileName, TLineList* list, TLinkProgressEvent progress)
 {
-    try {
-        if (fileName.empty())
-            throw EAbort("Invalid file name. Empty value!");
-        if (!list)
-            throw EAbort("System Error. Container is not assigned!");
+    return Guarded(LastError, "[SetFileContent]", [&] {
+        RequireFileName(fileName);
+        RequireList(list);
         CheckConnected();
-        if (!Comm.ExecLinesArgs("put", {fileName}, *list, std::move(progress), nullptr))
-            throw EccError(ECC_Communication, Comm.LastError(), Language);
-        return true;
-    } catch (const std::exception& e) {
-        LastError = std::string(e.what()) + kCrLf + "[SetFileContent]";
-        return false;
-    }
+        LinkStep(Comm.ExecLinesArgs("put", {fileName}, *list, std::move(progress), nullptr));
+    });
 }
 
 bool TVardoDevice::SetFileContent(const std::string& fileName, const std::string& data, TLinkProgressEvent progress)
 {
-    try {
-        if (fileName.empty())
-            throw EAbort("Invalid file name. Empty value!");
+    return Guarded(LastError, "[SetFileContent]", [&] {
+        RequireFileName(fileName);
         CheckConnected();
         std::string buffer = data;
-        if (!Comm.ExecText("put", {fileName}, buffer, 512, std::move(progress), nullptr))
-            throw EccError(ECC_Communication, Comm.LastError(), Language);
-        return true;
-    } catch (const std::exception& e) {
-        LastError = std::string(e.what()) + kCrLf + "[SetFileContent]";
-        return false;
-    }
+        LinkStep(Comm.ExecText("put", {fileName}, buffer, kChunkSize, std::move(progress), nullptr));
+    });
 }
 
 bool TVardoDevice::SendCommand(const std::string& commandLine, TLineList* list, TLinkProgressEvent progress,
                                TLinkBusyEvent busy)
 {
-    try {
-        if (!list)
-            throw EAbort("System Error. Container is not assigned!");
+    return Guarded(LastError, "[SendCommand:" + commandLine + "]", [&] {
+        RequireList(list);
         if (!Comm.ExecLines(commandLine, *list, std::move(progress), std::move(busy)))
             throw EAbort(Comm.LastError());
-        return true;
-    } catch (const std::exception& e) {
-        LastError = std::string(e.what()) + kCrLf + "[SendCommand:" + commandLine + "]";
-        return false;
-    }
+    });
 }
 
 bool TVardoDevice::SendXmlCommand(const std::string& command, const std::vector<std::string>& args,
                                   uint32_t replyTimeoutMs)
 {
-    try {
+    return Guarded(LastError, "[SendXmlCommand:" + command + "]", [&] {
         std::string data = XmlDoc ? XmlText() : std::string();
         Comm.SetReplyTimeout(replyTimeoutMs);
-        if (!Comm.ExecText(command, args, data, 512, nullptr, nullptr))
-            throw EccError(ECC_Communication, Comm.LastError(), Language);
-        NewXmlDocument();
-        if (!data.empty()) {
-            const pugi::xml_parse_result result =
-                XmlDoc->load_buffer(data.data(), data.size(), kParseOptions, pugi::encoding_utf8);
-            // A text without any element (white space, a comment) is no
-            // well-formed document: the parser reports it like any other fault.
-            if (!result)
-                throw EccError(ECC_XmlParse, XmlParseReport(result, data), Language);
-            if (!XmlDoc->document_element())
-                throw EccError(ECC_Xml, "XML document is empty", Language);
+        LinkStep(Comm.ExecText(command, args, data, kChunkSize, nullptr, nullptr));
+        if (data.empty()) {
+            NewXmlDocument();
+            return;
         }
-        return true;
-    } catch (const std::exception& e) {
-        LastError = std::string(e.what()) + kCrLf + "[SendXmlCommand:" + command + "]";
-        return false;
-    }
+        // A text without any element (white space, a comment) is no
+        // well-formed document: the parser reports it like any other fault.
+        const std::string report = LoadXml(data);
+        if (!report.empty())
+            throw EccError(ECC_XmlParse, report, Language);
+        if (!XmlDoc->document_element())
+            throw EccError(ECC_Xml, "XML document is empty", Language);
+    });
 }
 
 // --- XML ------------------------------------------------------------------------
@@ -469,7 +426,7 @@ std::string TVardoDevice::GetXmlNodeText(const std::string& name, pugi::xml_node
 
 int TVardoDevice::GetXmlNodeInt(const std::string& name, pugi::xml_node root, bool mustExist)
 {
-    const std::string text = Trimmed(GetXmlNodeText(name, root, false, mustExist));
+    const std::string text(Trim(GetXmlNodeText(name, root, false, mustExist), IsBlankOrControl));
     const char* p = text.data();
     const char* end = p + text.size();
     if (p != end && *p == '+')

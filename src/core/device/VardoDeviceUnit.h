@@ -120,6 +120,11 @@ public:
     std::string LoadXml(const std::string& text);
     // The document as it is sent: no declaration, no added white space.
     std::string XmlText() const;
+
+private:
+    // Raises EccError number, the link's LastError as detail, when a link
+    // call failed.
+    void LinkStep(bool linkSucceeded, int number = ECC_Communication);
 };
 
 // The parser's report for a failed parse of text: line and column counted
