@@ -126,39 +126,50 @@ bool TEcrDevice::EcrFileExists(const std::string& dir, const std::string& name, 
     return true;
 }
 
-bool TEcrDevice::ReadPlu(uint32_t number, TECR_PLU& plu)
+bool TEcrDevice::ReadRecordFile(const std::string& failPrefix, const std::string& path,
+                                const std::function<void(const TLineList&)>& parse)
 {
     if (!Device) {
-        LastError = kNoDevice;
+        LastError = failPrefix + kNoDevice;
         return false;
     }
     TLineList lines;
-    if (!Device->GetFileContent(kPluDir + DecimalText(number), &lines)) {
-        LastError = "GetFileContent -> " + Device->LastError;
+    if (!Device->GetFileContent(path, &lines)) {
+        LastError = failPrefix + "GetFileContent -> " + Device->LastError;
         return false;
     }
     try {
-        ParsePluLines(lines, plu);
+        parse(lines);
     } catch (const ERecordFormat& e) {
-        LastError = e.what();
+        LastError = failPrefix + e.what();
         return false;
     }
     return true;
 }
 
-bool TEcrDevice::WritePlu(const TECR_PLU& plu)
+bool TEcrDevice::PutRecordFile(const std::string& failPrefix, const std::string& problem, const std::string& path,
+                               TLineList* lines)
 {
-    const std::string problem = Device ? PluWriteProblem(plu) : kNoDevice;
-    if (!problem.empty()) {
-        LastError = "WritePlu failed! -> " + problem;
+    if (!Device || !problem.empty()) {
+        LastError = failPrefix + (Device ? problem : kNoDevice);
         return false;
     }
-    TLineList lines = PluFileLines(plu);
-    if (!Device->SetFileContent(kPluDir + DecimalText(plu.Number), &lines)) {
-        LastError = "WritePlu failed! -> SetFileContent -> " + Device->LastError;
+    if (!(lines ? Device->SetFileContent(path, lines) : Device->SetFileContent(path, std::string()))) {
+        LastError = failPrefix + "SetFileContent -> " + Device->LastError;
         return false;
     }
     return true;
+}
+
+bool TEcrDevice::ReadPlu(uint32_t number, TECR_PLU& plu)
+{
+    return ReadRecordFile("", kPluDir + DecimalText(number), [&](const TLineList& lines) { ParsePluLines(lines, plu); });
+}
+
+bool TEcrDevice::WritePlu(const TECR_PLU& plu)
+{
+    TLineList lines = PluFileLines(plu);
+    return PutRecordFile("WritePlu failed! -> ", PluWriteProblem(plu), kPluDir + DecimalText(plu.Number), &lines);
 }
 
 bool TEcrDevice::DeletePlu(const TECR_PLU& plu)
@@ -175,79 +186,30 @@ bool TEcrDevice::DeletePlu(const TECR_PLU& plu)
 
 bool TEcrDevice::ReadAlteTaxe(uint32_t number, TECR_ALTETAXE& tax)
 {
-    if (!Device) {
-        LastError = kNoDevice;
-        return false;
-    }
-    TLineList lines;
-    if (!Device->GetFileContent(kAlteTaxeDir + DecimalText(number), &lines)) {
-        LastError = "GetFileContent -> " + Device->LastError;
-        return false;
-    }
-    try {
-        ParseAlteTaxeLines(lines, tax);
-    } catch (const ERecordFormat& e) {
-        LastError = e.what();
-        return false;
-    }
-    return true;
+    return ReadRecordFile("", kAlteTaxeDir + DecimalText(number),
+                          [&](const TLineList& lines) { ParseAlteTaxeLines(lines, tax); });
 }
 
 bool TEcrDevice::WriteAlteTaxe(const TECR_ALTETAXE& tax)
 {
-    const std::string problem = Device ? AlteTaxeWriteProblem(tax) : kNoDevice;
-    if (!problem.empty()) {
-        LastError = "WriteAlteTaxe failed! -> " + problem;
-        return false;
-    }
     TLineList lines = AlteTaxeFileLines(tax);
-    if (!Device->SetFileContent(kAlteTaxeDir + DecimalText(static_cast<uint32_t>(tax.Number)), &lines)) {
-        LastError = "WriteAlteTaxe failed! -> SetFileContent -> " + Device->LastError;
-        return false;
-    }
-    return true;
+    return PutRecordFile("WriteAlteTaxe failed! -> ", AlteTaxeWriteProblem(tax),
+                         kAlteTaxeDir + DecimalText(static_cast<uint32_t>(tax.Number)), &lines);
 }
 
 bool TEcrDevice::GetCashier(const std::string& fileName, TECR_Cashier& cashier)
 {
-    if (!Device) {
-        LastError = std::string("GetCashier failed! -> ") + kNoDevice;
-        return false;
-    }
-    TLineList lines;
-    if (!Device->GetFileContent(kCashierDir + fileName, &lines)) {
-        LastError = "GetCashier failed! -> GetFileContent -> " + Device->LastError;
-        return false;
-    }
-    try {
-        ParseCashierLines(fileName, lines, cashier);
-    } catch (const ERecordFormat& e) {
-        LastError = std::string("GetCashier failed! -> ") + e.what();
-        return false;
-    }
-    return true;
+    return ReadRecordFile("GetCashier failed! -> ", kCashierDir + fileName,
+                          [&](const TLineList& lines) { ParseCashierLines(fileName, lines, cashier); });
 }
 
 bool TEcrDevice::WriteCashier(const TECR_Cashier& cashier, TCashierWriteMode mode)
 {
-    std::string problem = !Device ? kNoDevice : mode == TCashierWriteMode::Write ? CashierWriteProblem(cashier) : "";
-    if (!problem.empty()) {
-        LastError = "WriteCashier -> " + problem;
-        return false;
-    }
     const std::string file = kCashierDir + DecimalText(cashier.Number);
-    bool ok;
-    if (mode == TCashierWriteMode::Write) {
-        TLineList lines = CashierFileLines(cashier);
-        ok = Device->SetFileContent(file, &lines);
-    } else {
-        ok = Device->SetFileContent(file, std::string());
-    }
-    if (!ok) {
-        LastError = "WriteCashier -> SetFileContent -> " + Device->LastError;
-        return false;
-    }
-    return true;
+    if (mode == TCashierWriteMode::Delete)
+        return PutRecordFile("WriteCashier -> ", "", file, nullptr);
+    TLineList lines = CashierFileLines(cashier);
+    return PutRecordFile("WriteCashier -> ", CashierWriteProblem(cashier), file, &lines);
 }
 
 // --- Operations with their own connection -------------------------------------------

@@ -94,6 +94,12 @@ private:
     // returns its failure text, empty on success), free the connection.
     bool Framed(const std::string& failPrefix, const std::string& openPrefix,
                 const std::function<std::string()>& work);
+    // One record file read and parsed, or put (lines none: put empty). The
+    // failure texts carry failPrefix; a write with a problem sends nothing.
+    bool ReadRecordFile(const std::string& failPrefix, const std::string& path,
+                        const std::function<void(const TLineList&)>& parse);
+    bool PutRecordFile(const std::string& failPrefix, const std::string& problem, const std::string& path,
+                       TLineList* lines);
     std::string ReadFiscInfo(bool& isFiscal, std::string& tin, std::string& name);
     std::string ListNames(const std::string& dir, TLineList& names);
     void Progress(const TDevProgressProc& progress, int position, int total, bool& abort);
