@@ -1,9 +1,10 @@
 #pragma once
 // A register simulator on a pty, reachable as "COM7" through the
-// port folder "dosdevices/" in a fresh temp folder.
+// port folder "dosdevices/" in a fresh temp folder; "COM8" leads nowhere.
 
 #include "core/link/MyCPort.h"
 #include "ecrsim/EcrSim.h"
+#include "support/AbsentPort.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +21,14 @@ inline bool EndsWith(const std::string& s, const std::string& suffix)
 class DeviceFixture : public ::testing::Test {
 protected:
     static constexpr int kPort = 7;
+    static constexpr int kAbsentPort = 8;
 
     void SetUp() override
     {
         SetComPortFolder(dir.File("dosdevices/"));
         ASSERT_TRUE(sim.Start()) << sim.Error();
         ASSERT_TRUE(sim.LinkAs(dir.File("dosdevices/com7"))) << sim.Error();
+        LinkAbsentPort(dir, kAbsentPort);
     }
 
     // The command lines the register received, in order, without the

@@ -64,7 +64,7 @@ TEST_F(EcrDeviceTest, GetDevInfoCopiesTheGreeting)
 
 TEST_F(EcrDeviceTest, WrongPortFailsEveryOperationWithItsChain)
 {
-    ecr.PortNumber = kPort + 1;
+    ecr.PortNumber = kAbsentPort;
     TECR_DeviceInfo info;
     TECR_PLU_List plues;
     TECR_ALTETAXE_List taxes;

@@ -61,13 +61,32 @@ TEST_F(VardoDeviceTest, SecondPingWhenTheFirstIsRefused)
 
 TEST_F(VardoDeviceTest, WrongPortFailsWithTheChainAndLeavesThePortClosed)
 {
-    dev.PortNumber = kPort + 1;
-    dev.DevModel = "old";
+    dev.PortNumber = kAbsentPort;
     EXPECT_FALSE(dev.OpenDevice(false));
     EXPECT_TRUE(StartsWith(dev.LastError, "Device communication error.\r\n")) << dev.LastError;
     EXPECT_TRUE(EndsWith(dev.LastError, "\r\n[OpenDevice]")) << dev.LastError;
-    EXPECT_EQ(dev.DevModel, "");
     EXPECT_FALSE(dev.Comm.IsOpen());
+}
+
+TEST_F(VardoDeviceTest, CloseAndAFailedOpenLeaveNoIdentityBehind)
+{
+    const auto identity = [&] {
+        return std::vector<std::string>{dev.DevType, dev.DevModel, dev.DevFdin, dev.DevFmin, dev.DevVersion};
+    };
+    const std::vector<std::string> read{"1", "SIM-ECR", "SM00001234", "FM1", "1.00.0"};
+    const std::vector<std::string> none(read.size());
+    sim.SetInfo("FMIN", "FM1");
+    Open();
+    ASSERT_EQ(identity(), read);
+    dev.CloseDevice();
+    EXPECT_EQ(identity(), none);
+    EXPECT_FALSE(dev.Comm.IsOpen());
+
+    Open();
+    ASSERT_EQ(identity(), read);
+    dev.PortNumber = kAbsentPort;
+    EXPECT_FALSE(dev.OpenDevice(false));
+    EXPECT_EQ(identity(), none);
 }
 
 TEST_F(VardoDeviceTest, SilentRegisterGivesBothPingsTimeouts)
