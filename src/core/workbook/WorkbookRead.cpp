@@ -12,6 +12,8 @@
 #include <freexl.h>
 #include <minizip/unzip.h>
 #include <pugixml.hpp>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -446,7 +448,7 @@ TWorkbookSheet ReadOds(TZip& zip, int maxColumns)
 
 // --- .xls --------------------------------------------------------------------
 
-TWorkbookSheet ReadXls(const std::string& path, int maxColumns)
+TWorkbookSheet ReadXlsHere(const std::string& path, int maxColumns)
 {
     const void* handle = nullptr;
     if (freexl_open(path.c_str(), &handle) != FREEXL_OK) {
@@ -507,6 +509,97 @@ TWorkbookSheet ReadXls(const std::string& path, int maxColumns)
         }
     }
     return sheet;
+}
+
+// FreeXL reads damaged 97/2003 files out of bounds (seen with fuzzed
+// files), so the file is read in a child process: whatever the file does to
+// the reader, this process gets the cells, a refusal, or nothing and then
+// refuses the file.
+bool WriteAll(int fd, const void* data, size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void PutRecord(int fd, int row, int column, const std::string& text)
+{
+    const std::uint32_t head[3] = {static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column),
+                                   static_cast<std::uint32_t>(text.size())};
+    if (!WriteAll(fd, head, sizeof head) || !WriteAll(fd, text.data(), text.size()))
+        ::_exit(3);
+}
+
+TWorkbookSheet ReadXls(const std::string& path, int maxColumns)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        throw EWorkbook(std::string("Cannot read the workbook: ") + std::strerror(errno));
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        throw EWorkbook(std::string("Cannot read the workbook: ") + std::strerror(errno));
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        // Row 0 carries the outcome: column 0 for cells, 1 for a refusal.
+        try {
+            const TWorkbookSheet sheet = ReadXlsHere(path, maxColumns);
+            for (int r = 1; r <= sheet.LastRow(); ++r)
+                for (int c = 1; c <= maxColumns; ++c)
+                    if (const std::string& t = sheet.CellText(r, c); !t.empty())
+                        PutRecord(fds[1], r, c, t);
+            PutRecord(fds[1], 0, 0, {});
+        } catch (const std::exception& e) {
+            PutRecord(fds[1], 0, 1, e.what());
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string bytes;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        bytes.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+
+    TWorkbookSheet sheet;
+    size_t at = 0;
+    while (at + 12 <= bytes.size()) {
+        std::uint32_t head[3];
+        std::memcpy(head, bytes.data() + at, sizeof head);
+        at += sizeof head;
+        if (head[2] > bytes.size() - at)
+            break;
+        std::string text = bytes.substr(at, head[2]);
+        at += head[2];
+        if (head[0] == 0) {
+            if (head[1] == 1)
+                throw EWorkbook(text);
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                return sheet;
+            break;
+        }
+        sheet.SetCell(static_cast<int>(head[0]), static_cast<int>(head[1]), std::move(text));
+    }
+    throw EWorkbook(kWorkbookNotFound);
 }
 
 } // namespace

@@ -154,6 +154,8 @@ TEST(ReadWorkbookSheet, RefusesWhatIsNoReadableWorkbook)
     EXPECT_EQ(ErrorOf(dir.File("text.xlsx")), "WorkBook not found.");
     EXPECT_EQ(ErrorOf(dir.File("cut.xlsx")), "WorkBook not found.");
     EXPECT_EQ(ErrorOf(dir.File("cut.xls")), "WorkBook not found.");
+    // Found by fuzzing: it makes the 97/2003 reader run out of bounds.
+    EXPECT_EQ(ErrorOf(kFixtures + "damaged-reader-overrun.xls"), "WorkBook not found.");
     EXPECT_EQ(ErrorOf(dir.File("other.zip")), "WorkBook not found.");
     EXPECT_EQ(ErrorOf(dir.File("nosheet.xlsx")), "Active Sheet not found.");
     EXPECT_EQ(ErrorOf(dir.File("badxml.xlsx")).rfind("The workbook is damaged: xl/worksheets/sheet1.xml does not parse (", 0), 0u)
