@@ -133,7 +133,13 @@
     X(S_ErrorParameter1, "Invalid command parameter 1.\r\nWrong number of ECR") \
     X(S_ErrorParameter2, "Invalid command parameter 2.\r\nProgram expect \"PGSOTWD\" option") \
     X(S_ErrorParameter3, "Invalid command parameter 3.\r\nWrong file name or path.") \
-    X(S_AutoReports, "ECR reports.")
+    X(S_AutoReports, "ECR reports.") \
+    X(S_PortReady, "ready") \
+    X(S_PortMissing, "no such device") \
+    X(S_PortLinkBroken, "the link leads nowhere") \
+    X(S_PortNotDevice, "not a serial device") \
+    X(S_PortNoPermission, "no permission") \
+    X(S_PortJoinGroup, "no permission: add the user to the group ")
 
 #define MSG_DEFINE(key, text) std::string key = text;
 MSG_CATALOGUE(MSG_DEFINE)

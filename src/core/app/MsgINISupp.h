@@ -149,6 +149,14 @@ extern std::string S_ErrorParameter1;
 extern std::string S_ErrorParameter2;
 extern std::string S_ErrorParameter3;
 extern std::string S_AutoReports;
+// Our own: the state of the serial device behind a port number, shown by the
+// communication settings view.
+extern std::string S_PortReady;
+extern std::string S_PortMissing;
+extern std::string S_PortLinkBroken;
+extern std::string S_PortNotDevice;
+extern std::string S_PortNoPermission;
+extern std::string S_PortJoinGroup; // followed by the group's name
 
 // --- Fixed texts without a key (never taken from a language file) --------
 inline constexpr const char* kColTitlePluName = "PLU Name";   // column NAME
@@ -165,7 +173,7 @@ struct TMsgEntry {
     const char* builtIn;
 };
 
-// The 126 entries in load order.
+// The 132 entries in load order.
 std::span<const TMsgEntry> MessageCatalogue();
 
 // Reads every key in catalogue order from the file at path (a missing or

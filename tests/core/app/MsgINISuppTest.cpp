@@ -138,6 +138,12 @@ const char* const kFilledSection[] = {
     "S_ErrorParameter2=Invalid command parameter 2.|Program expect \"PGSOTWD\" option",
     "S_ErrorParameter3=Invalid command parameter 3.|Wrong file name or path.",
     "S_AutoReports=ECR reports.",
+    "S_PortReady=ready",
+    "S_PortMissing=no such device",
+    "S_PortLinkBroken=the link leads nowhere",
+    "S_PortNotDevice=not a serial device",
+    "S_PortNoPermission=no permission",
+    "S_PortJoinGroup=no permission: add the user to the group ",
 };
 
 class Messages : public ::testing::Test {
@@ -176,7 +182,7 @@ TEST_F(Messages, EmptyFileReceivesEveryKeyInLoadOrder)
 
     const auto lines = Lines("New.lng");
     const size_t count = std::size(kFilledSection);
-    ASSERT_EQ(count, 126u);
+    ASSERT_EQ(count, 132u);
     ASSERT_GE(lines.size(), count + 1);
     EXPECT_EQ(lines[0], "[App Messages]");
     for (size_t i = 0; i < count; ++i)
@@ -280,7 +286,7 @@ TEST_F(Messages, ValuesReplaceTextsAndEmptyValuesAreRewritten)
     TIniFile ini(dir.File("Lang.lng"));
     EXPECT_EQ(ini.ReadString(kMessagesSection, "S_ErrorInOperation", ""), "current text");
     EXPECT_EQ(ini.ReadString(kMessagesSection, "S_SearchFail", ""), "Nothing|found");
-    EXPECT_EQ(ini.ReadSection(kMessagesSection).size(), 126u);
+    EXPECT_EQ(ini.ReadSection(kMessagesSection).size(), 132u);
 
     // A second load reads what the first one left and changes nothing.
     const std::string before = dir.Read("Lang.lng");
@@ -311,7 +317,7 @@ TEST_F(Messages, AbsentFileIsCreatedWithAllKeys)
 {
     LoadMessages(dir.File("Fresh.lng"));
     TIniFile ini(dir.File("Fresh.lng"));
-    EXPECT_EQ(ini.ReadSection(kMessagesSection).size(), 126u);
+    EXPECT_EQ(ini.ReadSection(kMessagesSection).size(), 132u);
     EXPECT_EQ(ini.ReadString(kMessagesSection, "S_AutoReports", ""), "ECR reports.");
 }
 
