@@ -3,6 +3,7 @@
 #include "gui/app/GuiText.h"
 #include "core/app/MsgINISupp.h"
 #include "core/device/EcrDeviceUnit.h"
+#include "support/AbsentPort.h"
 #include "support/ModalAnswerer.h"
 #include "support/TempDir.h"
 
@@ -23,6 +24,7 @@ protected:
         InitProgramLocation(dir.File("morvane-tessel"));
         ASSERT_TRUE(sim.Start()) << sim.Error();
         ASSERT_TRUE(sim.LinkAs(dir.File("dosdevices/com4")));
+        LinkAbsentPort(dir, 9);
         EcrModel = EcrVersion = EcrSerialNumber = EcrFiscalMemoryNumber = EcrType = "";
         MaxPluNumber = MaxPluSubgroup = 0;
     }
