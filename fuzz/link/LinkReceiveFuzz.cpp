@@ -4,6 +4,7 @@
 // link its time-outs without costing the fuzzer real seconds.
 
 #include "core/link/LintelCommUnit.h"
+#include "core/link/LinkTrace.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -50,6 +51,8 @@ void Check(bool condition)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    // The trace reads the same bytes on its own to describe them.
+    TraceBytes(DescribePacket(std::string(reinterpret_cast<const char*>(data), size)));
     {
         TStreamLine line(data, size);
         TLintelComm link(0);

@@ -1,6 +1,7 @@
 #include "core/link/LintelCommUnit.h"
 
 #include "core/base/IniFile.h"
+#include "core/link/LinkTrace.h"
 
 #include <algorithm>
 #include <chrono>
@@ -262,6 +263,8 @@ void TLintelComm::AddError(int number, const std::string& detail)
     if (!lastError_.empty())
         lastError_ += "\r\n";
     lastError_ += line;
+    if (TLinkObserver* observer = LinkObserver())
+        observer->ErrorRecorded(line);
 }
 
 bool TLintelComm::OpenPort(uint8_t portNumber, int speedIndex)
@@ -365,9 +368,21 @@ bool TLintelComm::Unlock()
     return false;
 }
 
-int TLintelComm::ReadBytes(void* buffer, int count) { return line_->Read(buffer, count); }
+int TLintelComm::ReadBytes(void* buffer, int count)
+{
+    const int n = line_->Read(buffer, count);
+    if (TLinkObserver* observer = LinkObserver(); observer && n > 0)
+        observer->BytesRead(static_cast<const char*>(buffer), n);
+    return n;
+}
 
-int TLintelComm::WriteBytes(const void* buffer, int count) { return line_->Write(buffer, count); }
+int TLintelComm::WriteBytes(const void* buffer, int count)
+{
+    const int n = line_->Write(buffer, count);
+    if (TLinkObserver* observer = LinkObserver(); observer && n > 0)
+        observer->BytesWritten(static_cast<const char*>(buffer), n);
+    return n;
+}
 
 int TLintelComm::ReadFollowing(char* buffer, int count)
 {
