@@ -1,12 +1,12 @@
 #include "core/app/ConstUnit.h"
 
-#include "core/base/FileUtil.h"
 #include "core/device/EcrDeviceUnit.h"
 #include "core/base/IniFile.h"
 #include "core/base/ProgramDirs.h"
 #include "core/base/TextUtil.h"
 #include "core/link/MyCPort.h"
 
+#include <cstring>
 
 std::string Set_LanguageFile;
 std::string Set_FontName;
@@ -37,31 +37,93 @@ TEcrDevice& TheEcrDevice()
 
 std::string gSettingsError;
 
+// One setting: where it lives in the file, its variable (one of the three)
+// and its default.
+struct TSetting {
+    const char* section;
+    const char* key;
+    std::string* text;
+    int* number;
+    bool* flag;
+    const char* textDefault;
+    int numberDefault; // also the flag's default
+};
+
+constexpr TSetting Text(const char* section, const char* key, std::string& variable, const char* def)
+{
+    return {section, key, &variable, nullptr, nullptr, def, 0};
+}
+constexpr TSetting Number(const char* section, const char* key, int& variable, int def)
+{
+    return {section, key, nullptr, &variable, nullptr, "", def};
+}
+constexpr TSetting Flag(const char* section, const char* key, bool& variable, bool def)
+{
+    return {section, key, nullptr, nullptr, &variable, "", def ? 1 : 0};
+}
+
+// Every setting, each section's keys in the order they are written.
+constexpr TSetting kSettings[] = {
+    Text(kProgramSection, "Set_LanguageFile", Set_LanguageFile, ""),
+    Text(kProgramSection, "Set_FontName", Set_FontName, "MS Sans Serif"),
+    Number(kProgramSection, "Set_Charset", Set_Charset, 1),
+    Text(kProgramSection, "Set_Database", Set_Database, ""),
+    Text(kProgramSection, "Set_HiddenCols", Set_HiddenCols, ""),
+    Number(kEcrSection, "Set_EcrNumb", Set_EcrNumb, 0),
+    Number(kEcrSection, "Set_ComPort", Set_ComPort, 1),
+    Flag(kEcrSection, "Set_OneECR", Set_OneECR, false),
+    Number(kEcrSection, "Set_EcrSpeed", Set_EcrSpeed, 9600),
+};
+
 struct DefaultsAtLoad {
     DefaultsAtLoad() { ResetSettingsToDefaults(); }
 } defaultsAtLoad;
+
+void ReadSection(const char* section)
+{
+    const TIniFile ini(SettingsFileName());
+    for (const TSetting& s : kSettings) {
+        if (std::strcmp(s.section, section) != 0)
+            continue;
+        if (s.text) // settings texts never end in blanks; a hand-edited file may
+            *s.text = TrimRight(ini.ReadString(section, s.key, s.textDefault), IsBlank);
+        else if (s.number)
+            *s.number = ini.ReadInteger(section, s.key, s.numberDefault);
+        else
+            *s.flag = ini.ReadBool(section, s.key, s.numberDefault != 0);
+    }
+}
+
+bool WriteSection(const char* section)
+{
+    TIniFile ini(SettingsFileName());
+    for (const TSetting& s : kSettings) {
+        if (std::strcmp(s.section, section) != 0)
+            continue;
+        if (s.text)
+            ini.WriteString(section, s.key, *s.text);
+        else if (s.number)
+            ini.WriteInteger(section, s.key, *s.number);
+        else
+            ini.WriteBool(section, s.key, *s.flag);
+    }
+    return ini.UpdateFile(gSettingsError);
+}
 
 } // namespace
 
 TEcrDevice& EcrDevice = TheEcrDevice();
 
-// Settings texts never end in blanks; a hand-edited file may.
-static std::string ReadSetting(const TIniFile& ini, const char* section, const char* key, const char* def)
-{
-    return std::string(TrimRight(ini.ReadString(section, key, def), IsBlank));
-}
-
 void ResetSettingsToDefaults()
 {
-    Set_LanguageFile.clear();
-    Set_FontName = "MS Sans Serif";
-    Set_Charset = 1;
-    Set_Database.clear();
-    Set_HiddenCols.clear();
-    Set_EcrNumb = 0;
-    Set_ComPort = 1;
-    Set_OneECR = false;
-    Set_EcrSpeed = 9600;
+    for (const TSetting& s : kSettings) {
+        if (s.text)
+            *s.text = s.textDefault;
+        else if (s.number)
+            *s.number = s.numberDefault;
+        else
+            *s.flag = s.numberDefault != 0;
+    }
 }
 
 void InitProgramLocation(const std::string& executablePath)
@@ -77,45 +139,10 @@ void LoadProgramSettings()
     ReadEcrSettings();
 }
 
-void ReadProgramSettings()
-{
-    TIniFile ini(SettingsFileName());
-    Set_LanguageFile = ReadSetting(ini, kProgramSection, "Set_LanguageFile", "");
-    Set_FontName = ReadSetting(ini, kProgramSection, "Set_FontName", "MS Sans Serif");
-    Set_Charset = ini.ReadInteger(kProgramSection, "Set_Charset", 1);
-    Set_Database = ReadSetting(ini, kProgramSection, "Set_Database", "");
-    Set_HiddenCols = ReadSetting(ini, kProgramSection, "Set_HiddenCols", "");
-}
-
-void ReadEcrSettings()
-{
-    TIniFile ini(SettingsFileName());
-    Set_EcrNumb = ini.ReadInteger(kEcrSection, "Set_EcrNumb", 0);
-    Set_ComPort = ini.ReadInteger(kEcrSection, "Set_ComPort", 1);
-    Set_OneECR = ini.ReadBool(kEcrSection, "Set_OneECR", false);
-    Set_EcrSpeed = ini.ReadInteger(kEcrSection, "Set_EcrSpeed", 9600);
-}
-
-bool WriteProgramSettings()
-{
-    TIniFile ini(SettingsFileName());
-    ini.WriteString(kProgramSection, "Set_LanguageFile", Set_LanguageFile);
-    ini.WriteString(kProgramSection, "Set_FontName", Set_FontName);
-    ini.WriteInteger(kProgramSection, "Set_Charset", Set_Charset);
-    ini.WriteString(kProgramSection, "Set_Database", Set_Database);
-    ini.WriteString(kProgramSection, "Set_HiddenCols", Set_HiddenCols);
-    return ini.UpdateFile(gSettingsError);
-}
-
-bool WriteEcrSettings()
-{
-    TIniFile ini(SettingsFileName());
-    ini.WriteInteger(kEcrSection, "Set_EcrNumb", Set_EcrNumb);
-    ini.WriteInteger(kEcrSection, "Set_ComPort", Set_ComPort);
-    ini.WriteBool(kEcrSection, "Set_OneECR", Set_OneECR);
-    ini.WriteInteger(kEcrSection, "Set_EcrSpeed", Set_EcrSpeed);
-    return ini.UpdateFile(gSettingsError);
-}
+void ReadProgramSettings() { ReadSection(kProgramSection); }
+void ReadEcrSettings() { ReadSection(kEcrSection); }
+bool WriteProgramSettings() { return WriteSection(kProgramSection); }
+bool WriteEcrSettings() { return WriteSection(kEcrSection); }
 
 bool ReadEcrInfo(std::string& error)
 {

@@ -19,8 +19,6 @@ public:
     TIniFile(const TIniFile&) = delete;
     TIniFile& operator=(const TIniFile&) = delete;
 
-    const std::string& FileName() const { return fileName_; }
-
     bool ValueExists(const std::string& section, const std::string& key) const;
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& def) const;
