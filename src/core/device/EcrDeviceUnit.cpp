@@ -88,6 +88,24 @@ std::string TEcrDevice::ListNames(const std::string& dir, TLineList& names)
     return {};
 }
 
+template <class TRecord>
+std::string TEcrDevice::ReadEach(const TLineList& names, std::vector<TRecord>& list,
+                                 bool (TEcrDevice::*read)(uint32_t, TRecord&), const char* failPrefix,
+                                 const TDevProgressProc& progress, bool& abort)
+{
+    list.assign(names.size(), TRecord{});
+    const int count = static_cast<int>(names.size());
+    for (int i = 0; i < count; ++i) {
+        if (abort)
+            throw EBareFailure("User aborted operation!");
+        const auto number = static_cast<uint32_t>(RecordStrToInt(names[i]));
+        if (!(this->*read)(number, list[i]))
+            return failPrefix + LastError;
+        Progress(progress, i, count, abort);
+    }
+    return {};
+}
+
 // --- Inside a connection ----------------------------------------------------------
 
 static const char* const kNoDevice = "Internal error! Device not initialized!";
@@ -345,17 +363,7 @@ bool TEcrDevice::ReadAllPlues(TECR_PLU_List& list, const TDevProgressProc& progr
         if (abort)
             return "User Canceled!";
 
-        list.assign(names.size(), TECR_PLU{});
-        const int count = static_cast<int>(names.size());
-        for (int i = 0; i < count; ++i) {
-            if (abort)
-                throw EBareFailure("User aborted operation!");
-            const auto number = static_cast<uint32_t>(RecordStrToInt(names[i]));
-            if (!ReadPlu(number, list[i]))
-                return "ReadPlu -> " + LastError;
-            Progress(progress, i, count, abort);
-        }
-        return {};
+        return ReadEach(names, list, &TEcrDevice::ReadPlu, "ReadPlu -> ", progress, abort);
     });
 }
 
@@ -375,16 +383,7 @@ bool TEcrDevice::ReadAllAlteTaxes(TECR_ALTETAXE_List& list, const TDevProgressPr
         if (abort)
             return "User Canceled!";
 
-        list.assign(names.size(), TECR_ALTETAXE{});
-        for (int i = 0; i < count; ++i) {
-            if (abort)
-                throw EBareFailure("User aborted operation!");
-            const auto number = static_cast<uint32_t>(RecordStrToInt(names[i]));
-            if (!ReadAlteTaxe(number, list[i]))
-                return "ReadAlteTaxe -> " + LastError;
-            Progress(progress, i, count, abort);
-        }
-        return {};
+        return ReadEach(names, list, &TEcrDevice::ReadAlteTaxe, "ReadAlteTaxe -> ", progress, abort);
     });
 }
 

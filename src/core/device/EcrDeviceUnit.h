@@ -100,6 +100,12 @@ private:
                         const std::function<void(const TLineList&)>& parse);
     bool PutRecordFile(const std::string& failPrefix, const std::string& problem, const std::string& path,
                        TLineList* lines);
+    // The read phase of the bulk reads: record i read by the number of name
+    // i; an abort asked for before a record ends with "User aborted operation!".
+    template <class TRecord>
+    std::string ReadEach(const TLineList& names, std::vector<TRecord>& list,
+                         bool (TEcrDevice::*read)(uint32_t, TRecord&), const char* failPrefix,
+                         const TDevProgressProc& progress, bool& abort);
     std::string ReadFiscInfo(bool& isFiscal, std::string& tin, std::string& name);
     std::string ListNames(const std::string& dir, TLineList& names);
     void Progress(const TDevProgressProc& progress, int position, int total, bool& abort);
