@@ -1,6 +1,7 @@
 // ecrtool convert: a PLU list from one file format into another, through
 // the same load and save code as the PLU view's file commands.
 
+#include "ConvertCommand.h"
 #include "EcrTool.h"
 
 #include "core/base/FileUtil.h"
@@ -42,9 +43,12 @@ int Usage(const std::string& message)
     return 2;
 }
 
+// The command whose messages these are: load and send use the same files.
+std::string commandName = "convert";
+
 int Refused(const std::string& message)
 {
-    std::fprintf(stderr, "ecrtool convert: %s\n", message.c_str());
+    std::fprintf(stderr, "ecrtool %s: %s\n", commandName.c_str(), message.c_str());
     return 1;
 }
 
@@ -99,9 +103,9 @@ void TellCuts(const PluTable& table)
     }
     if (rows > 0)
         std::fprintf(stderr,
-                     "ecrtool convert: note: %d row(s) have texts longer than a .plu record holds and were cut, "
+                     "ecrtool %s: note: %d row(s) have texts longer than a .plu record holds and were cut, "
                      "the first %s\n",
-                     rows, first.c_str());
+                     commandName.c_str(), rows, first.c_str());
 }
 
 int WriteList(const std::string& path, TFormat format, PluTable& table)
@@ -173,3 +177,17 @@ int RunConvert(const TToolContext&, const std::vector<std::string>& args)
 const bool registered = RegisterToolCommand(kConvert);
 
 } // namespace
+
+bool PluListPathKnown(const std::string& path) { return FormatOf(path).has_value(); }
+
+bool ReadPluListFile(const std::string& command, const std::string& path, PluTable& table, TUsedBarcodes& barcodes)
+{
+    commandName = command;
+    return ReadList(path, *FormatOf(path), table, barcodes);
+}
+
+int WritePluListFile(const std::string& command, const std::string& path, PluTable& table)
+{
+    commandName = command;
+    return WriteList(path, *FormatOf(path), table);
+}
