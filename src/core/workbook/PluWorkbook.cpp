@@ -1,6 +1,7 @@
 #include "core/workbook/PluWorkbook.h"
 
 #include "core/base/CodePage.h"
+#include "core/base/TextUtil.h"
 
 #include <algorithm>
 #include <charconv>
@@ -35,13 +36,8 @@ std::string FirstChars(const std::string& text, size_t count) { return text.subs
 // characters trimmed from both ends, at most 255 characters.
 std::string ReadCell(const TWorkbookSheet& sheet, int row, int column)
 {
-    const std::string& utf8 = sheet.CellText(row, column);
-    size_t begin = 0, end = utf8.size();
-    while (begin < end && static_cast<unsigned char>(utf8[begin]) <= ' ')
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(utf8[end - 1]) <= ' ')
-        --end;
-    const std::optional<std::string> text = Utf8ToCodePage(utf8.substr(begin, end - begin));
+    const std::optional<std::string> text =
+        Utf8ToCodePage(std::string(Trim(sheet.CellText(row, column), IsBlankOrControl)));
     if (!text)
         throw ERowFailure {column, "The cell holds a character that the code page " + std::string(kCodePage) +
                                        " cannot hold."};
