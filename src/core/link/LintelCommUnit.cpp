@@ -122,8 +122,8 @@ constexpr uint32_t kWriteTotalConstantMs = 2000;
 // The register answers the unlock text at once; a second allows for a slow
 // start after the port opened.
 constexpr uint64_t kUnlockAnswerMs = 1000;
-// A busy register is working on something long (writing its flash): from its
-// first busy report the exchange allows it a minute.
+// A busy register is working on something long: from its first busy report
+// the exchange allows it a minute.
 constexpr uint32_t kBusyReplyTimeoutMs = 60000;
 // Pauses. A silent line is asked again soon. After a broken reply or a retry
 // request the rest of what the register sends is let drain before the purge
