@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 // Every failure of this layer. The message is meant for the user as it is.
@@ -39,11 +38,8 @@ public:
     void SetCell(int row, int column, std::string text);
 
 private:
-    static std::uint64_t Key(int row, int column)
-    {
-        return (static_cast<std::uint64_t>(row) << 32) | static_cast<std::uint32_t>(column);
-    }
-    std::unordered_map<std::uint64_t, std::string> cells_;
+    std::vector<std::vector<std::string>> rows_; // rows_[row - 1][column - 1]
+    size_t cellCount_ = 0;
     int lastRow_ = 0;
 };
 

@@ -134,6 +134,30 @@ bool ParseDouble(const char* text, double& value)
 
 std::string NumberCellText(const char* raw)
 {
+    // Most stored numbers are already what General shows (12, 0.125): a plain
+    // decimal of at most 15 digits only loses trailing zeros.
+    const char* p = raw + (*raw == '-');
+    int digits = 0;
+    const char* point = nullptr;
+    for (; *p; ++p) {
+        if (*p >= '0' && *p <= '9')
+            ++digits;
+        else if (*p == '.' && !point)
+            point = p;
+        else
+            break;
+    }
+    if (!*p && digits > 0 && digits <= 15 && (p[-1] != '.') && !(raw[0] == '0' && raw[1] >= '0' && raw[1] <= '9')) {
+        std::string text(raw);
+        if (point) {
+            while (text.back() == '0')
+                text.pop_back();
+            if (text.back() == '.')
+                text.pop_back();
+        }
+        if (text != "-0" && text != "-")
+            return text;
+    }
     double v = 0;
     return ParseDouble(raw, v) ? GeneralNumberText(v) : std::string(raw);
 }
@@ -606,8 +630,10 @@ TWorkbookSheet ReadXls(const std::string& path, int maxColumns)
 
 const std::string& TWorkbookSheet::CellText(int row, int column) const
 {
-    const auto it = cells_.find(Key(row, column));
-    return it == cells_.end() ? kEmpty : it->second;
+    if (row < 1 || column < 1 || static_cast<size_t>(row) > rows_.size())
+        return kEmpty;
+    const std::vector<std::string>& cells = rows_[static_cast<size_t>(row) - 1];
+    return static_cast<size_t>(column) > cells.size() ? kEmpty : cells[static_cast<size_t>(column) - 1];
 }
 
 void TWorkbookSheet::SetCell(int row, int column, std::string text)
@@ -615,10 +641,18 @@ void TWorkbookSheet::SetCell(int row, int column, std::string text)
     // Far more than any list the program holds, far less than the memory of
     // a machine: a sheet past it is refused instead of exhausting memory.
     constexpr size_t kMaxCells = 4'000'000;
-    if (cells_.size() >= kMaxCells)
+    if (row < 1 || column < 1)
+        return;
+    if (cellCount_ >= kMaxCells || static_cast<size_t>(row) > kMaxCells)
         throw EWorkbook("The sheet is too large to read: it holds more than " + std::to_string(kMaxCells) +
                         " cells.");
-    cells_[Key(row, column)] = std::move(text);
+    if (rows_.size() < static_cast<size_t>(row))
+        rows_.resize(static_cast<size_t>(row));
+    std::vector<std::string>& cells = rows_[static_cast<size_t>(row) - 1];
+    if (cells.size() < static_cast<size_t>(column))
+        cells.resize(static_cast<size_t>(column));
+    cellCount_ += cells[static_cast<size_t>(column) - 1].empty() ? 1 : 0;
+    cells[static_cast<size_t>(column) - 1] = std::move(text);
     lastRow_ = std::max(lastRow_, row);
 }
 

@@ -67,6 +67,8 @@ std::string TempPathBeside(const std::string& path, const char* extension)
 void WriteXlsxFile(const std::string& path, const TSheetData& sheet)
 {
     lxw_workbook_options options {};
+    // Rows go to the file as they are written: no shared-string table to
+    // build, and memory stays flat for any list size.
     options.constant_memory = LXW_FALSE;
     options.tmpdir = nullptr;
     lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
