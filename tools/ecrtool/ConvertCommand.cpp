@@ -4,9 +4,11 @@
 #include "ConvertCommand.h"
 #include "EcrTool.h"
 
+#include "core/base/CodePage.h"
 #include "core/base/FileUtil.h"
 #include "core/plu/PluFile.h"
 #include "core/plu/PluJson.h"
+#include "core/workbook/PluWorkbook.h"
 
 #include <cstdio>
 #include <iostream>
@@ -19,6 +21,7 @@ enum class TFormat {
     PluFile,   // .plu: 176-byte records, texts in Windows-1251
     JsonLines, // .jsonl: one JSON object a line, texts in UTF-8
     Stdio,     // "-": JSON lines on standard input or output
+    Workbook,  // .xlsx, .xls (read and write) and .ods (read): the export's sheet layout
 };
 
 bool EndsWith(const std::string& text, const std::string& end)
@@ -34,6 +37,8 @@ std::optional<TFormat> FormatOf(const std::string& path)
         return TFormat::PluFile;
     if (EndsWith(path, ".jsonl"))
         return TFormat::JsonLines;
+    if (EndsWith(path, ".xlsx") || EndsWith(path, ".xls") || EndsWith(path, ".ods"))
+        return TFormat::Workbook;
     return std::nullopt;
 }
 
@@ -55,6 +60,20 @@ int Refused(const std::string& message)
 // Reads the list; on failure prints why and returns false.
 bool ReadList(const std::string& path, TFormat format, PluTable& table, TUsedBarcodes& barcodes)
 {
+    if (format == TFormat::Workbook) {
+        try {
+            const TPluImportResult imported = ImportPluWorkbook(path, table, barcodes, {});
+            if (imported.ErrorText.empty())
+                return true;
+            std::string text = imported.ErrorText;
+            for (size_t at; (at = text.find("\r\n")) != std::string::npos;)
+                text.replace(at, 2, "\n");
+            Refused("'" + path + "': " + CodePageToUtf8(text));
+        } catch (const EWorkbook& e) {
+            Refused("cannot read '" + path + "': " + e.what());
+        }
+        return false;
+    }
     TPluLoadResult result;
     const char* unit = "line";
     if (format == TFormat::PluFile) {
@@ -117,6 +136,16 @@ int WriteList(const std::string& path, TFormat format, PluTable& table)
         TellCuts(table);
         return 0;
     }
+    if (format == TFormat::Workbook) {
+        if (EndsWith(path, ".ods"))
+            return Refused("cannot write '" + path + "': workbooks are written as .xlsx or .xls");
+        try {
+            ExportPluWorkbook(path, table, PluDesignSheetColumns(), {}, {});
+        } catch (const EWorkbook& e) {
+            return Refused("cannot write '" + path + "': " + e.what());
+        }
+        return 0;
+    }
     const std::string text = PluTableToJsonLines(table);
     if (format == TFormat::JsonLines) {
         if (!WriteFileAtomic(path, text))
@@ -148,6 +177,12 @@ const TToolCommand kConvert = {
     "the row deleted). Texts must be Windows-1251 characters. A .plu record\n"
     "keeps 24 characters of BARCODE and 15 of ALTE_TAXE and TAX_VALUE; a note\n"
     "on stderr names rows that were cut. Rows keep their order.\n"
+    "Workbooks: .xlsx, .xls and .ods are read as the program's import reads\n"
+    "them (the active sheet, rows from 3 until column A is empty, thirteen\n"
+    "columns in the export's order); .xlsx and .xls are written as the\n"
+    "program exports all thirteen columns (.xls needs LibreOffice). A refused\n"
+    "workbook row is told as \"Excel file contain invalid data.\" with its row\n"
+    "and column.\n"
     "A refused row ends with status 1, its line (JSON) or record (.plu),\n"
     "counted from 1, and the reason; then no output is written.",
     RunConvert,
@@ -165,7 +200,7 @@ int RunConvert(const TToolContext&, const std::vector<std::string>& args)
     const auto out = FormatOf(args[1]);
     for (const auto& [format, path] : {std::pair{in, args[0]}, std::pair{out, args[1]}})
         if (!format)
-            return Usage("'" + path + "' is neither .plu nor .jsonl nor -");
+            return Usage("'" + path + "' is neither .plu, .jsonl, .xlsx, .xls, .ods nor -");
 
     PluTable table;
     TUsedBarcodes barcodes;

@@ -162,3 +162,36 @@ TEST_F(EcrToolConvert, HelpShowsTheRowSchema)
     for (const char* key : {"Usage: ecrtool convert IN OUT", "\"NUMB\":1", "\"FLAGS\":\"000000000\"", "29999"})
         EXPECT_NE(r.out.find(key), std::string::npos) << key;
 }
+
+// Workbooks with the export's layout and the import's rules: a round trip
+// keeps every value, a refused row writes nothing.
+TEST_F(EcrToolConvert, WorkbooksBothWays)
+{
+    const std::string lines =
+        R"({"NUMB":1,"NAME":"Milk","UNIT":"BUC","TAX_GROUP":2,"PAY_TYPE":1,"PLU_GROUP":1,"BARCODE":"0012345678905","PRICE_SELL":0.5,"PLU_SUBGROUP":1,"ALTE_TAXE":"","TAX_VALUE":"","COMMENT":"","FLAGS":"000000001"})" "\n"
+        R"({"NUMB":29999,"NAME":"Хляб","UNIT":"бр.","TAX_GROUP":1,"PAY_TYPE":9,"PLU_GROUP":30,"BARCODE":"123456789012345678,501","PRICE_SELL":9999999.999,"PLU_SUBGROUP":10,"ALTE_TAXE":"Eco","TAX_VALUE":"0.05","COMMENT":"c","FLAGS":"010000000"})" "\n";
+    dir_.Write("in.jsonl", lines);
+    ToolRun r = Run("convert " + F("in.jsonl") + " " + F("list.xlsx"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Run("convert " + F("list.xlsx") + " -");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, lines);
+
+    r = Run("convert " + F("list.xlsx") + " " + F("list.ods"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ecrtool convert: cannot write '" + dir_.File("list.ods") +
+                         "': workbooks are written as .xlsx or .xls\n");
+
+    dir_.Write("old.jsonl", "kept");
+    r = Run(std::string("convert '") + WORKBOOK_FIXTURES + "/plu-edge.lo.ods' " + F("old.jsonl"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, std::string("ecrtool convert: '") + WORKBOOK_FIXTURES +
+                         "/plu-edge.lo.ods': Excel file contain invalid data.\nRow: 6 Column: 6\n"
+                         "Invalid PLU price \"-1\"\n");
+    EXPECT_EQ(dir_.Read("old.jsonl"), "kept");
+
+    dir_.Write("text.xlsx", "not a workbook");
+    r = Run("convert " + F("text.xlsx") + " -");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ecrtool convert: cannot read '" + dir_.File("text.xlsx") + "': WorkBook not found.\n");
+}
