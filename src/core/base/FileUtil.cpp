@@ -58,6 +58,11 @@ bool ReadWholeFile(const std::string& path, std::string& content)
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
+    // One allocation for a regular file; a large one would otherwise be
+    // copied again at every doubling of the string.
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode))
+        content.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)

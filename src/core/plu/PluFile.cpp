@@ -16,30 +16,31 @@ struct TPlace {
     std::size_t capacity;
 };
 
-// In record order; the order of assignment when loading is the table's.
+// By field, in the table's field order, which is also the order in which a
+// loaded record's values are assigned. The offsets give the record's own
+// order: NUMB, UNIT, BARCODE, NAME, PRICE_SELL, PLU_GROUP, PLU_SUBGROUP,
+// TAX_GROUP, PAY_TYPE, ALTE_TAXE, TAX_VALUE, COMMENT, FLAGS.
 constexpr TPlace kPlaces[kPluFieldCount] = {
     {F::NUMB, 0, 0},
-    {F::UNIT, 4, 20},
-    {F::BARCODE, 25, 24},
     {F::NAME, 50, 24},
-    {F::PRICE_SELL, 80, 0},
-    {F::PLU_GROUP, 88, 0},
-    {F::PLU_SUBGROUP, 92, 0},
+    {F::UNIT, 4, 20},
     {F::TAX_GROUP, 96, 0},
     {F::PAY_TYPE, 100, 0},
+    {F::PLU_GROUP, 88, 0},
+    {F::BARCODE, 25, 24},
+    {F::PRICE_SELL, 80, 0},
+    {F::PLU_SUBGROUP, 92, 0},
     {F::ALTE_TAXE, 104, 15},
     {F::TAX_VALUE, 120, 15},
     {F::COMMENT, 136, 21},
     {F::FLAGS, 158, 12},
 };
-
-const TPlace& PlaceOf(TPluField field)
-{
-    for (const auto& place : kPlaces)
-        if (place.field == field)
-            return place;
-    return kPlaces[0];
-}
+static_assert([] {
+    for (int i = 0; i < kPluFieldCount; ++i)
+        if (static_cast<int>(kPlaces[i].field) != i)
+            return false;
+    return true;
+}());
 
 void PutUInt(char* at, uint64_t value, int bytes)
 {
@@ -87,19 +88,17 @@ const TPlace* OverlongText(const char* record)
 TPluRow DecodeRecord(const char* record)
 {
     TPluRow row;
-    for (int i = 0; i < kPluFieldCount; ++i) {
-        const TPluFieldInfo& info = PluFieldInfo(i);
-        const TPlace& place = PlaceOf(info.Field);
+    for (const auto& place : kPlaces) {
         const char* at = record + place.offset;
         if (place.capacity > 0) {
-            row.SetText(info.Field, std::string_view(at + 1, static_cast<unsigned char>(at[0])));
-        } else if (info.Field == F::PRICE_SELL) {
+            row.SetText(place.field, std::string_view(at + 1, static_cast<unsigned char>(at[0])));
+        } else if (place.field == F::PRICE_SELL) {
             const uint64_t bits = GetUInt(at, 8);
             double price;
             std::memcpy(&price, &bits, sizeof price);
-            row.SetFloat(info.Field, price);
+            row.SetFloat(place.field, price);
         } else {
-            row.SetInt(info.Field, static_cast<int32_t>(static_cast<uint32_t>(GetUInt(at, 4))));
+            row.SetInt(place.field, static_cast<int32_t>(static_cast<uint32_t>(GetUInt(at, 4))));
         }
     }
     return row;
@@ -127,11 +126,9 @@ std::string EncodePluFile(const PluTable& table)
 std::vector<TPluField> PluRecordCuts(const TPluRow& row)
 {
     std::vector<TPluField> cut;
-    for (int i = 0; i < kPluFieldCount; ++i) {
-        const TPlace& place = PlaceOf(PluFieldInfo(i).Field);
+    for (const auto& place : kPlaces)
         if (place.capacity > 0 && row.Text(place.field).size() > place.capacity)
             cut.push_back(place.field);
-    }
     return cut;
 }
 
@@ -159,11 +156,25 @@ TPluLoadResult LoadPluBytes(std::string_view bytes, PluTable& table, TUsedBarcod
     table.Reserve(static_cast<int>(count));
     for (std::size_t r = 0; r < count; ++r) {
         try {
-            const int position = table.AppendRow(DecodeRecord(bytes.data() + r * kPluRecordSize));
-            barcodes.AddBarcodesOf(table.Row(position).BARCODE);
-        } catch (const std::runtime_error& e) { // EPluFieldError, EDuplicateBarcode
+            table.AppendRow(DecodeRecord(bytes.data() + r * kPluRecordSize));
+        } catch (const EPluFieldError& e) {
             result.Ok = false;
             result.Record = static_cast<int>(r);
+            result.Reason = e.what();
+            break;
+        }
+    }
+    // The barcodes in a pass of their own, which keeps the barcode list in
+    // the cache. A refused one ends the load at its row as if each row's
+    // barcodes had been added right after it: the rows after it go again.
+    for (int p = 0; p < table.Count(); ++p) {
+        try {
+            barcodes.AddBarcodesOf(table.Row(p).BARCODE);
+        } catch (const EDuplicateBarcode& e) {
+            while (table.Count() > p + 1)
+                table.RemoveRow(table.Count() - 1);
+            result.Ok = false;
+            result.Record = p;
             result.Reason = e.what();
             break;
         }

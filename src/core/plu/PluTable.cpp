@@ -308,37 +308,124 @@ std::string TPluRow::DisplayText(TPluField field) const
 
 // --- Barcodes ---------------------------------------------------------------------
 
+namespace {
+
+// Appends the barcodes of a BARCODE text; false when it is blank.
+bool SplitBarcodes(std::string_view barcodeText, std::vector<std::string>& list)
+{
+    if (std::all_of(barcodeText.begin(), barcodeText.end(), IsBlankByte))
+        return false;
+    SplitText(barcodeText, list, ',');
+    return true;
+}
+
+} // namespace
+
 std::vector<std::string> PluBarcodes(std::string_view barcodeText)
 {
     std::vector<std::string> list;
-    if (std::all_of(barcodeText.begin(), barcodeText.end(), IsBlankByte))
-        return list;
-    SplitText(barcodeText, list, ',');
+    SplitBarcodes(barcodeText, list);
     return list;
+}
+
+namespace {
+
+// FNV-1a over the upper-case bytes, then mixed so that the low bits, which
+// pick the slot, depend on every byte.
+uint32_t HashUpper(std::string_view upper)
+{
+    uint64_t h = 14695981039346656037ULL;
+    for (char c : upper)
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    return static_cast<uint32_t>(h ^ (h >> 33));
+}
+
+} // namespace
+
+TUsedBarcodes::TSlot* TUsedBarcodes::Find(std::string_view upper, uint32_t hash)
+{
+    if (slots_.empty())
+        return nullptr;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        TSlot& slot = slots_[i];
+        if (slot.entry == 0)
+            return &slot;
+        if (slot.hash == hash) {
+            const TEntry& e = entries_[slot.entry - 1];
+            if (std::string_view(pool_).substr(e.offset, e.length) == upper)
+                return &slot;
+        }
+    }
+}
+
+const TUsedBarcodes::TEntry* TUsedBarcodes::Find(std::string_view barcode) const
+{
+    const std::string upper = PluUpperText(barcode);
+    const TSlot* slot = const_cast<TUsedBarcodes*>(this)->Find(upper, HashUpper(upper));
+    if (!slot || slot->entry == 0 || entries_[slot->entry - 1].count == 0)
+        return nullptr;
+    return &entries_[slot->entry - 1];
+}
+
+void TUsedBarcodes::Grow()
+{
+    std::vector<TSlot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const TSlot& slot : old) {
+        if (slot.entry == 0)
+            continue;
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].entry != 0)
+            i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
 }
 
 void TUsedBarcodes::Add(std::string_view barcode)
 {
-    int& n = counts_[PluUpperText(barcode)];
-    if (n > 0 && refuseDuplicates_)
+    if ((entries_.size() + 1) * 2 > slots_.size())
+        Grow();
+    // The upper-case form goes to the pool's end at once and stays there
+    // only when it is new.
+    const std::size_t offset = pool_.size();
+    pool_.resize(offset + barcode.size());
+    for (std::size_t i = 0; i < barcode.size(); ++i)
+        pool_[offset + i] = static_cast<char>(Up(barcode[i]));
+    const std::string_view upper = std::string_view(pool_).substr(offset);
+    const uint32_t hash = HashUpper(upper);
+    TSlot* slot = Find(upper, hash);
+    if (slot->entry == 0) {
+        entries_.push_back({static_cast<uint32_t>(offset), static_cast<uint32_t>(upper.size()), 0});
+        *slot = {hash, static_cast<uint32_t>(entries_.size())};
+    } else {
+        pool_.resize(offset);
+    }
+    TEntry& e = entries_[slot->entry - 1];
+    if (e.count > 0 && refuseDuplicates_)
         throw EDuplicateBarcode();
-    ++n;
+    ++e.count;
     ++count_;
 }
 
 void TUsedBarcodes::AddBarcodesOf(std::string_view barcodeText)
 {
-    for (const auto& barcode : PluBarcodes(barcodeText))
-        Add(barcode);
+    // Loads add a barcode text per row: the segments' list is kept.
+    split_.clear();
+    if (SplitBarcodes(barcodeText, split_))
+        for (const auto& barcode : split_)
+            Add(barcode);
 }
 
 bool TUsedBarcodes::Remove(std::string_view barcode)
 {
-    const auto it = counts_.find(PluUpperText(barcode));
-    if (it == counts_.end())
+    TEntry* e = const_cast<TEntry*>(Find(barcode));
+    if (!e)
         return false;
-    if (--it->second == 0)
-        counts_.erase(it);
+    --e->count;
     --count_;
     return true;
 }
@@ -349,17 +436,20 @@ void TUsedBarcodes::RemoveBarcodesOf(std::string_view barcodeText)
         Remove(barcode);
 }
 
-bool TUsedBarcodes::Contains(std::string_view barcode) const { return Occurrences(barcode) > 0; }
+bool TUsedBarcodes::Contains(std::string_view barcode) const { return Find(barcode) != nullptr; }
 
 int TUsedBarcodes::Occurrences(std::string_view barcode) const
 {
-    const auto it = counts_.find(PluUpperText(barcode));
-    return it == counts_.end() ? 0 : it->second;
+    const TEntry* e = Find(barcode);
+    return e ? e->count : 0;
 }
 
 void TUsedBarcodes::Clear()
 {
-    counts_.clear();
+    // The room stays for the next load, which is usually of the same size.
+    std::fill(slots_.begin(), slots_.end(), TSlot());
+    entries_.clear();
+    pool_.clear();
     count_ = 0;
 }
 
@@ -398,7 +488,7 @@ uint32_t PluTable::SlotAt(int position) const
 
 const TPluRow& PluTable::Row(int position) const { return slots_[SlotAt(position)]; }
 
-void PluTable::Store(TPluRow& target, TPluRow row) const
+void PluTable::Normalize(TPluRow& row)
 {
     // The members can be written directly, so the rules are applied again
     // here; the integer members' types hold their other ranges.
@@ -407,7 +497,6 @@ void PluTable::Store(TPluRow& target, TPluRow row) const
     for (const auto& info : kFields)
         if (info.Type == T::Text && TextMember(row, info.Field).size() > static_cast<std::size_t>(info.Width))
             TextMember(row, info.Field).resize(static_cast<std::size_t>(info.Width));
-    target = std::move(row);
 }
 
 void PluTable::IndexNumber(int numb, uint32_t slot)
@@ -474,14 +563,13 @@ int PluTable::AppendRow(TPluRow row)
 {
     if (!open_)
         throw std::logic_error("the PLU table is closed");
-    TPluRow stored;
-    Store(stored, std::move(row));
+    Normalize(row);
     const int position = Count();
     const bool tell = BeginStructure();
     if (tell)
         Notify([&](TPluTableObserver& o) { o.BeginAppend(position); });
     const auto slot = static_cast<uint32_t>(slots_.size());
-    slots_.push_back(std::move(stored));
+    slots_.push_back(std::move(row));
     nextSameNumber_.push_back(kNoSlot);
     positionOfSlot_.push_back(position);
     order_.push_back(slot);
@@ -495,9 +583,10 @@ int PluTable::AppendRow(TPluRow row)
 void PluTable::SetRow(int position, TPluRow row)
 {
     const uint32_t slot = SlotAt(position);
+    Normalize(row);
     TPluRow& target = slots_[slot];
     const int oldNumb = target.NUMB;
-    Store(target, std::move(row));
+    target = std::move(row);
     if (target.NUMB != oldNumb) {
         UnindexNumber(oldNumb, slot);
         IndexNumber(target.NUMB, slot);

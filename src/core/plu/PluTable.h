@@ -28,7 +28,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // --- Fields -------------------------------------------------------------------
@@ -214,7 +213,27 @@ public:
     bool RefusesDuplicates() const { return refuseDuplicates_; }
 
 private:
-    std::unordered_map<std::string, int> counts_; // upper-case form -> occurrences
+    // The barcodes' upper-case forms, each once, in one text pool, found
+    // through an open-addressing table of small slots: a load adds tens of
+    // thousands of barcodes between the rows it stores, and a table that
+    // stays in the cache keeps that cheaper than reading the file.
+    struct TEntry {
+        uint32_t offset; // in pool_
+        uint32_t length;
+        int count;       // occurrences; 0 once all were removed
+    };
+    struct TSlot {
+        uint32_t hash = 0;
+        uint32_t entry = 0; // index into entries_ + 1; 0: free
+    };
+    TSlot* Find(std::string_view upper, uint32_t hash);
+    const TEntry* Find(std::string_view barcode) const;
+    void Grow();
+
+    std::vector<TSlot> slots_;
+    std::vector<TEntry> entries_;
+    std::string pool_;
+    std::vector<std::string> split_;
     int count_ = 0;
     bool refuseDuplicates_ = false;
 };
@@ -336,7 +355,7 @@ private:
     struct TPending;
 
     uint32_t SlotAt(int position) const;
-    void Store(TPluRow& target, TPluRow row) const;
+    static void Normalize(TPluRow& row);
     void IndexNumber(int numb, uint32_t slot);
     void UnindexNumber(int numb, uint32_t slot);
     void RebuildPositions(std::size_t from);
