@@ -35,6 +35,22 @@ struct TRun {
         io.Err << CodePageToUtf8(ecr.LastError) << "\n";
         return Refuse(afterwards);
     }
+    // 0 when the work was done; else the exit status, with the stop or the
+    // failure told and what it means for the register.
+    int Outcome(TRunResult result, const TEcrDevice& ecr, const std::string& whenStopped,
+                const std::string& whenFailed) const
+    {
+        switch (result) {
+        case TRunResult::Done:
+            EndProgress();
+            return 0;
+        case TRunResult::Aborted:
+            return Refuse(whenStopped);
+        case TRunResult::Failed:
+            break;
+        }
+        return Failed(ecr, whenFailed);
+    }
     void Setup(TEcrDevice& ecr) const
     {
         ecr.PortNumber = context.PortNumber;
@@ -86,15 +102,9 @@ int Backup(const TRun& r, const std::vector<std::string>& args)
     r.Setup(ecr);
     TRegisterBackup backup;
     backup.Time = BackupTimeNow();
-    switch (ReadRegisterContent(ecr, backup.Content, r.Progress())) {
-    case TRunResult::Done:
-        break;
-    case TRunResult::Aborted:
-        return r.Refuse("stopped; no file written");
-    case TRunResult::Failed:
-        return r.Failed(ecr, "no file written");
-    }
-    r.EndProgress();
+    if (const int status = r.Outcome(ReadRegisterContent(ecr, backup.Content, r.Progress()), ecr,
+                                     "stopped; no file written", "no file written"))
+        return status;
     std::string error;
     if (!WriteBackupFile(path, backup, error))
         return r.Refuse(error);
@@ -146,15 +156,9 @@ int Restore(const TRun& r, const std::vector<std::string>& args)
     TEcrDevice ecr;
     r.Setup(ecr);
     TRegisterContent target;
-    switch (ReadRegisterContent(ecr, target, r.Progress())) {
-    case TRunResult::Done:
-        break;
-    case TRunResult::Aborted:
-        return r.Refuse("stopped before anything was written");
-    case TRunResult::Failed:
-        return r.Failed(ecr, "nothing written");
-    }
-    r.EndProgress();
+    if (const int status = r.Outcome(ReadRegisterContent(ecr, target, r.Progress()), ecr,
+                                     "stopped before anything was written", "nothing written"))
+        return status;
 
     const TRestorePlan plan = PlanRestore(backup.Content, target);
     r.io.Out << "Restore of " << files[0] << " (register " << Describe(backup.Content.Info) << ", "
@@ -168,34 +172,24 @@ int Restore(const TRun& r, const std::vector<std::string>& args)
         return r.Refuse("nothing written");
 
     TRestoreReport report;
-    switch (RunRestorePlan(ecr, plan, r.Progress(), report)) {
-    case TRunResult::Done:
-        break;
-    case TRunResult::Aborted:
-        return r.Refuse("stopped by the user; " + RestoreReportText(plan, report));
-    case TRunResult::Failed:
-        return r.Failed(ecr, "stopped: " + RestoreReportText(plan, report));
-    }
+    const TRunResult run = RunRestorePlan(ecr, plan, r.Progress(), report);
+    const std::string written = RestoreReportText(plan, report);
+    if (const int status = r.Outcome(run, ecr, "stopped by the user; " + written, "stopped: " + written))
+        return status;
 
     // Only a register read back and found equal counts as restored.
-    TRegisterContent after;
-    switch (ReadRegisterContent(ecr, after, r.Progress())) {
-    case TRunResult::Done:
-        break;
-    case TRunResult::Aborted:
-        return r.Refuse("stopped while checking the register; " + RestoreReportText(plan, report));
-    case TRunResult::Failed:
-        return r.Failed(ecr, "could not check the register; " + RestoreReportText(plan, report));
-    }
-    r.EndProgress();
-    const TRestorePlan left = PlanRestore(backup.Content, after);
+    TRestorePlan left;
+    if (const int status = r.Outcome(CheckRestored(ecr, backup.Content, r.Progress(), left), ecr,
+                                     "stopped while checking the register; " + written,
+                                     "could not check the register; " + written))
+        return status;
     if (!left.Empty()) {
         r.io.Err << "ecrtool " << r.name << ": the register does not match the backup after the restore:\n";
         for (const std::string& line : RestorePlanLines(left))
             r.io.Err << "  " << line << "\n";
         return 1;
     }
-    r.io.Out << "Done: " << RestoreReportText(plan, report) << "; the register matches the backup.\n";
+    r.io.Out << "Done: " << written << "; the register matches the backup.\n";
     return 0;
 }
 
@@ -234,8 +228,7 @@ void OnInterrupt(int)
     [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kNote, sizeof kNote - 1);
 }
 
-template <std::size_t I>
-int RunRegistered(const TToolContext& context, const std::vector<std::string>& args)
+int RunWithCtrlC(const std::string& name, const TToolContext& context, const std::vector<std::string>& args)
 {
     // The first Ctrl+C asks the work to stop at a record boundary; the
     // handler then falls back to the default, so a second one ends the
@@ -248,19 +241,19 @@ int RunRegistered(const TToolContext& context, const std::vector<std::string>& a
     ::sigaction(SIGINT, &action, &previous);
     TBackupIo io{std::cin, std::cout, std::cerr, ::isatty(STDIN_FILENO) == 1,
                  [] { return interruptRequested != 0; }};
-    const int status = RunBackupCommand(kCommands[I].name, context, args, io);
+    const int status = RunBackupCommand(name, context, args, io);
     ::sigaction(SIGINT, &previous, nullptr);
     return status;
 }
 
-template <std::size_t... I>
-bool RegisterAll(std::index_sequence<I...>)
-{
-    (RegisterToolCommand({kCommands[I].name, kCommands[I].synopsis, kCommands[I].help, &RunRegistered<I>}), ...);
+[[maybe_unused]] const bool registered = [] {
+    for (const TEntry& e : kCommands)
+        RegisterToolCommand({e.name, e.synopsis, e.help, [name = std::string(e.name)](const TToolContext& context,
+                                                                                      const std::vector<std::string>& args) {
+                                 return RunWithCtrlC(name, context, args);
+                             }});
     return true;
-}
-
-[[maybe_unused]] const bool registered = RegisterAll(std::make_index_sequence<std::size(kCommands)>());
+}();
 
 } // namespace
 

@@ -10,6 +10,7 @@
 // A sub-command returns the exit status: 0 success, 1 the register or the
 // line failed (the error is on stderr), 2 the command line was wrong.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,8 @@ struct TToolContext {
     bool StderrIsTerminal = false;
 };
 
-using TToolRun = int (*)(const TToolContext& context, const std::vector<std::string>& args);
+// A function, or a lambda that knows which of a table's commands it runs.
+using TToolRun = std::function<int(const TToolContext& context, const std::vector<std::string>& args)>;
 
 struct TToolCommand {
     std::string Name;     // the word on the command line

@@ -41,5 +41,5 @@ bool BackupFromJson(const std::string& text, TRegisterBackup& backup, std::strin
 // The file is written beside path and renamed over it, so a failure leaves an
 // older backup whole. error: "cannot write '<path>'".
 bool WriteBackupFile(const std::string& path, const TRegisterBackup& backup, std::string& error);
-// error: "cannot read '<path>'" or the reason BackupFromJson gives.
+// error: "cannot read '<path>'", or "<path>: " + the reason BackupFromJson gives.
 bool ReadBackupFile(const std::string& path, TRegisterBackup& backup, std::string& error);

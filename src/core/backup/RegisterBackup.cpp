@@ -278,6 +278,16 @@ TRunResult RunRestorePlan(TEcrDevice& ecr, const TRestorePlan& plan, const TRegi
     return TRunResult::Done;
 }
 
+TRunResult CheckRestored(TEcrDevice& ecr, const TRegisterContent& backup, const TRegisterProgress& progress,
+                         TRestorePlan& left)
+{
+    TRegisterContent after;
+    const TRunResult result = ReadRegisterContent(ecr, after, progress);
+    if (result == TRunResult::Done)
+        left = PlanRestore(backup, after);
+    return result;
+}
+
 std::string RestoreReportText(const TRestorePlan& plan, const TRestoreReport& report)
 {
     std::vector<std::string> parts;

@@ -116,6 +116,12 @@ struct TRestoreReport {
 TRunResult RunRestorePlan(TEcrDevice& ecr, const TRestorePlan& plan, const TRegisterProgress& progress,
                           TRestoreReport& report);
 
-// "alte taxes 3 of 3, PLU items 120 of 4998 written, ...": every kind the
-// plan holds, with how much of it was done.
+// Reads the register again after a restore: left is what still differs from
+// the backup, empty when the register matches it.
+TRunResult CheckRestored(TEcrDevice& ecr, const TRegisterContent& backup, const TRegisterProgress& progress,
+                         TRestorePlan& left);
+
+// "alte taxes written 3 of 3, PLU items written 120 of 4998, ..., advertising
+// lines not written": every kind the plan holds, with how much of it was
+// done; "nothing to write" for an empty plan.
 std::string RestoreReportText(const TRestorePlan& plan, const TRestoreReport& report);
