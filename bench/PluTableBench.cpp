@@ -230,26 +230,19 @@ int main(int argc, char** argv)
 
     // Sorts, each from creation order (the table sorted on NUMB), against
     // the same keys copied out in that order.
-    std::vector<std::string> names;
-    std::vector<double> prices;
-    auto [sortName, sortNameBase] = Best(
-        runs, {[&] { loaded.Sort(F::NUMB, true); }, [&] { loaded.Sort(F::NAME, true); }},
-        {[&] {
-             names.clear();
-             for (const auto& p : decoded)
-                 names.push_back(p.name);
-         },
-         [&] { std::stable_sort(names.begin(), names.end()); }});
-    Report("sort on NAME", sortName, sortNameBase);
-    auto [sortPrice, sortPriceBase] = Best(
-        runs, {[&] { loaded.Sort(F::NUMB, true); }, [&] { loaded.Sort(F::PRICE_SELL, true); }},
-        {[&] {
-             prices.clear();
-             for (const auto& p : decoded)
-                 prices.push_back(p.price);
-         },
-         [&] { std::stable_sort(prices.begin(), prices.end()); }});
-    Report("sort on PRICE_SELL", sortPrice, sortPriceBase);
+    auto sortBoth = [&](F field, const char* label, auto key) {
+        std::vector<decltype(key(decoded.front()))> keys;
+        auto [sort, base] = Best(runs, {[&] { loaded.Sort(F::NUMB, true); }, [&] { loaded.Sort(field, true); }},
+                                 {[&] {
+                                      keys.clear();
+                                      for (const auto& p : decoded)
+                                          keys.push_back(key(p));
+                                  },
+                                  [&] { std::stable_sort(keys.begin(), keys.end()); }});
+        Report(label, sort, base);
+    };
+    sortBoth(F::NAME, "sort on NAME", [](const TPlainRow& p) { return p.name; });
+    sortBoth(F::PRICE_SELL, "sort on PRICE_SELL", [](const TPlainRow& p) { return p.price; });
 
     // Search for the last row's name, in creation order.
     loaded.Sort(F::NUMB, true);

@@ -85,14 +85,31 @@ const TPlace* OverlongText(const char* record)
     return nullptr;
 }
 
+std::string TextAt(const char* record, TPluField field)
+{
+    const char* at = record + kPlaces[static_cast<int>(field)].offset;
+    return std::string(at + 1, static_cast<unsigned char>(at[0]));
+}
+
+// The texts go straight into the row (appending it cuts them to their
+// widths); the numbers through the row's setters in the table's field
+// order, so that the first refused one is the one named.
 TPluRow DecodeRecord(const char* record)
 {
-    TPluRow row;
+    TPluRow row{
+        .NAME = TextAt(record, F::NAME),
+        .UNIT = TextAt(record, F::UNIT),
+        .BARCODE = TextAt(record, F::BARCODE),
+        .ALTE_TAXE = TextAt(record, F::ALTE_TAXE),
+        .TAX_VALUE = TextAt(record, F::TAX_VALUE),
+        .COMMENT = TextAt(record, F::COMMENT),
+        .FLAGS = TextAt(record, F::FLAGS),
+    };
     for (const auto& place : kPlaces) {
         const char* at = record + place.offset;
-        if (place.capacity > 0) {
-            row.SetText(place.field, std::string_view(at + 1, static_cast<unsigned char>(at[0])));
-        } else if (place.field == F::PRICE_SELL) {
+        if (place.capacity > 0)
+            continue;
+        if (place.field == F::PRICE_SELL) {
             const uint64_t bits = GetUInt(at, 8);
             double price;
             std::memcpy(&price, &bits, sizeof price);

@@ -232,6 +232,13 @@ auto& IntMember(Row& row, TPluField field)
     }
 }
 
+// The text fields' members.
+const std::pair<std::string TPluRow::*, TPluField> kTextMembers[] = {
+    {&TPluRow::NAME, F::NAME},           {&TPluRow::UNIT, F::UNIT},         {&TPluRow::BARCODE, F::BARCODE},
+    {&TPluRow::ALTE_TAXE, F::ALTE_TAXE}, {&TPluRow::TAX_VALUE, F::TAX_VALUE}, {&TPluRow::COMMENT, F::COMMENT},
+    {&TPluRow::FLAGS, F::FLAGS},
+};
+
 template <class Row>
 auto& TextMember(Row& row, TPluField field)
 {
@@ -310,13 +317,21 @@ std::string TPluRow::DisplayText(TPluField field) const
 
 namespace {
 
-// Appends the barcodes of a BARCODE text; false when it is blank.
-bool SplitBarcodes(std::string_view barcodeText, std::vector<std::string>& list)
+// Calls each with every barcode of a BARCODE text. A text without a comma
+// is its one barcode; others are split by SplitText, into scratch.
+template <class Each>
+void ForEachBarcode(std::string_view barcodeText, std::vector<std::string>& scratch, Each each)
 {
     if (std::all_of(barcodeText.begin(), barcodeText.end(), IsBlankByte))
-        return false;
-    SplitText(barcodeText, list, ',');
-    return true;
+        return;
+    if (barcodeText.find(',') == std::string_view::npos) {
+        each(barcodeText);
+        return;
+    }
+    scratch.clear();
+    SplitText(barcodeText, scratch, ',');
+    for (const auto& barcode : scratch)
+        each(barcode);
 }
 
 } // namespace
@@ -324,7 +339,8 @@ bool SplitBarcodes(std::string_view barcodeText, std::vector<std::string>& list)
 std::vector<std::string> PluBarcodes(std::string_view barcodeText)
 {
     std::vector<std::string> list;
-    SplitBarcodes(barcodeText, list);
+    std::vector<std::string> scratch;
+    ForEachBarcode(barcodeText, scratch, [&](std::string_view barcode) { list.emplace_back(barcode); });
     return list;
 }
 
@@ -413,11 +429,7 @@ void TUsedBarcodes::Add(std::string_view barcode)
 
 void TUsedBarcodes::AddBarcodesOf(std::string_view barcodeText)
 {
-    // Loads add a barcode text per row: the segments' list is kept.
-    split_.clear();
-    if (SplitBarcodes(barcodeText, split_))
-        for (const auto& barcode : split_)
-            Add(barcode);
+    ForEachBarcode(barcodeText, split_, [this](std::string_view barcode) { Add(barcode); });
 }
 
 bool TUsedBarcodes::Remove(std::string_view barcode)
@@ -432,8 +444,7 @@ bool TUsedBarcodes::Remove(std::string_view barcode)
 
 void TUsedBarcodes::RemoveBarcodesOf(std::string_view barcodeText)
 {
-    for (const auto& barcode : PluBarcodes(barcodeText))
-        Remove(barcode);
+    ForEachBarcode(barcodeText, split_, [this](std::string_view barcode) { Remove(barcode); });
 }
 
 bool TUsedBarcodes::Contains(std::string_view barcode) const { return Find(barcode) != nullptr; }
@@ -456,8 +467,23 @@ void TUsedBarcodes::Clear()
 // --- Table ------------------------------------------------------------------------
 
 namespace {
+
 constexpr uint32_t kNoSlot = UINT32_MAX;
+
+// Sorts the keys of the slots stably and puts the slots in that order.
+template <class Key>
+void StableOrder(std::vector<std::pair<Key, uint32_t>>& keys, bool ascending, std::vector<uint32_t>& order)
+{
+    using K = std::pair<Key, uint32_t>;
+    if (ascending)
+        std::stable_sort(keys.begin(), keys.end(), [](const K& a, const K& b) { return a.first < b.first; });
+    else
+        std::stable_sort(keys.begin(), keys.end(), [](const K& a, const K& b) { return b.first < a.first; });
+    for (std::size_t p = 0; p < keys.size(); ++p)
+        order[p] = keys[p].second;
 }
+
+} // namespace
 
 // What suspended updates have held back.
 struct PluTable::TPending {
@@ -494,9 +520,11 @@ void PluTable::Normalize(TPluRow& row)
     // here; the integer members' types hold their other ranges.
     row.SetInt(F::NUMB, row.NUMB);
     row.SetFloat(F::PRICE_SELL, row.PRICE_SELL);
-    for (const auto& info : kFields)
-        if (info.Type == T::Text && TextMember(row, info.Field).size() > static_cast<std::size_t>(info.Width))
-            TextMember(row, info.Field).resize(static_cast<std::size_t>(info.Width));
+    for (const auto& [member, field] : kTextMembers) {
+        const auto width = static_cast<std::size_t>(kFields[static_cast<int>(field)].Width);
+        if ((row.*member).size() > width)
+            (row.*member).resize(width);
+    }
 }
 
 void PluTable::IndexNumber(int numb, uint32_t slot)
@@ -684,34 +712,19 @@ void PluTable::Sort(TPluField field, bool ascending)
     if (tell)
         Notify([](TPluTableObserver& o) { o.BeginReorder(); });
     if (PluFieldIsText(field)) {
-        struct TKey {
-            std::string text;
-            uint32_t slot;
-        };
-        std::vector<TKey> keys;
+        // Upper-case keys: their plain byte order is the order without
+        // regard to case.
+        std::vector<std::pair<std::string, uint32_t>> keys;
         keys.reserve(order_.size());
         for (uint32_t slot : order_)
-            keys.push_back({PluUpperText(slots_[slot].Text(field)), slot});
-        // The keys are upper case already, so a plain byte order is the
-        // order without regard to case.
-        if (ascending)
-            std::stable_sort(keys.begin(), keys.end(), [](const TKey& a, const TKey& b) { return a.text < b.text; });
-        else
-            std::stable_sort(keys.begin(), keys.end(), [](const TKey& a, const TKey& b) { return b.text < a.text; });
-        for (std::size_t p = 0; p < keys.size(); ++p)
-            order_[p] = keys[p].slot;
+            keys.emplace_back(PluUpperText(slots_[slot].Text(field)), slot);
+        StableOrder(keys, ascending, order_);
     } else {
         std::vector<std::pair<double, uint32_t>> keys;
         keys.reserve(order_.size());
         for (uint32_t slot : order_)
             keys.emplace_back(slots_[slot].Number(field), slot);
-        using K = std::pair<double, uint32_t>;
-        if (ascending)
-            std::stable_sort(keys.begin(), keys.end(), [](const K& a, const K& b) { return a.first < b.first; });
-        else
-            std::stable_sort(keys.begin(), keys.end(), [](const K& a, const K& b) { return b.first < a.first; });
-        for (std::size_t p = 0; p < keys.size(); ++p)
-            order_[p] = keys[p].second;
+        StableOrder(keys, ascending, order_);
     }
     RebuildPositions(0);
     if (tell)

@@ -232,6 +232,23 @@ TEST(PluFile, DuplicateBarcodeEndsTheLoadOnceTheListRefusesThem)
     EXPECT_EQ(r.Reason, "String list does not allow duplicates");
     EXPECT_EQ(table.Count(), 2); // the refused record has been appended
     EXPECT_TRUE(used.Contains("9"));
+
+    // Whichever comes first in the file ends the load: a refused value or a
+    // refused barcode.
+    TPluRow zero = Row(4, "501");
+    zero.NUMB = 0;
+    std::string refusedValue = EncodePluRecord(zero);
+    TUsedBarcodes refusing;
+    refusing.RefuseDuplicates();
+    TPluLoadResult v = LoadPluBytes(Records({Row(1, "501"), Row(2, "501")}) + refusedValue, table, refusing);
+    EXPECT_EQ(v.Record, 1);
+    EXPECT_EQ(v.Reason, "String list does not allow duplicates");
+    EXPECT_EQ(table.Count(), 2);
+    v = LoadPluBytes(Records({Row(1, "501")}) + refusedValue + Records({Row(3, "501")}), table, refusing);
+    EXPECT_EQ(v.Record, 1);
+    EXPECT_NE(v.Reason.find("Field NUMB: 0 "), std::string::npos) << v.Reason;
+    EXPECT_EQ(table.Count(), 1);
+    EXPECT_EQ(refusing.Count(), 1);
 }
 
 TEST(PluFile, UnreadableFileLeavesTheTable)
