@@ -9,6 +9,7 @@
 #include "core/base/CodePage.h"
 #include "core/plu/PluTransfer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -183,7 +184,7 @@ int RunSend(const TToolContext& context, const std::vector<std::string>& args);
 
 const TToolCommand kSend = {
     "send",
-    "send IN",
+    "send [--fast] IN",
     "Sends every row of the PLU list IN (a format of convert: .plu, .jsonl, '-'\n"
     "for JSON lines on stdin) to the register, as the program's \"Save all to\n"
     "ECR\" does: for each row the alte taxe id is looked up by name in the\n"
@@ -191,7 +192,9 @@ const TToolCommand kSend = {
     "below 0, group 1..30, department 1..10, VAT group 1..4; VAT group 1 is\n"
     "sent as 2) and written. An invalid row is named and skipped; a row the\n"
     "register does not take is tried once more, then skipped. Status 0 only\n"
-    "when every row was written; otherwise 1 and a summary line.",
+    "when every row was written; otherwise 1 and a summary line. --fast reads\n"
+    "the tax list once, names the invalid rows first and writes every valid\n"
+    "one in a single connection, several times quicker.",
     RunSend,
 };
 
@@ -199,22 +202,33 @@ int RunSend(const TToolContext& context, const std::vector<std::string>& args)
 {
     if (WantsHelp(kSend, args))
         return 0;
-    if (args.size() != 1)
+    std::vector<std::string> files = args;
+    const auto fastOption = std::find(files.begin(), files.end(), "--fast");
+    const bool fast = fastOption != files.end();
+    if (fast)
+        files.erase(fastOption);
+    if (files.size() != 1)
         return Usage("send", "takes one input file");
-    if (!PluListPathKnown(args[0]))
-        return Usage("send", "'" + args[0] + "' is neither .plu nor .jsonl nor -");
+    if (!PluListPathKnown(files[0]))
+        return Usage("send", "'" + files[0] + "' is neither .plu nor .jsonl nor -");
 
     PluTable table;
     TUsedBarcodes barcodes;
-    if (!ReadPluListFile("send", args[0], table, barcodes))
+    if (!ReadPluListFile("send", files[0], table, barcodes))
         return 1;
 
     TEcrDevice ecr;
     Setup(context, ecr);
     TProgressLine progress(context.StderrIsTerminal, "Sending PLUs");
     TSendDecisions decisions(progress, table.Count());
-    const TPluSaveSummary summary =
-        SavePluRows(table, AllPluRows(table), ecr, kRegisterPluLimits, nullptr, decisions);
+    TPluSaveSummary summary;
+    if (!fast) {
+        summary = SavePluRows(table, AllPluRows(table), ecr, kRegisterPluLimits, nullptr, decisions);
+    } else if (!SavePluRowsFast(table, AllPluRows(table), ecr, kRegisterPluLimits, decisions, summary)) {
+        progress.End();
+        PrintToolError(ecr.LastError);
+        return 1;
+    }
     progress.End();
     if (summary.AllWritten())
         return 0;

@@ -154,6 +154,77 @@ TPluSaveSummary SavePluRows(PluTable& table, const std::vector<TPluRowId>& rows,
     return summary;
 }
 
+bool SavePluRowsFast(const PluTable& table, const std::vector<TPluRowId>& rows, TEcrDevice& ecr,
+                     const TPluSendLimits& limits, TPluSaveDecisions& decisions, TPluSaveSummary& summary)
+{
+    summary = {};
+    summary.Rows = static_cast<int>(rows.size());
+    TECR_ALTETAXE_List taxes;
+    if (!ecr.ReadAllAlteTaxes(taxes))
+        return false;
+
+    TECR_PLU_List records;
+    std::vector<int> positions;
+    for (const TPluRowId id : rows) {
+        const int position = table.Position(id);
+        if (position < 0)
+            continue;
+        TPluSendOutcome outcome;
+        outcome.Record = PluRecordFromRow(table.Row(position));
+        outcome.Record.AlteTaxeId = FindAlteTaxeId(taxes, outcome.Record.AlteTaxeName);
+        if (PluRecordValid(outcome.Record, limits)) {
+            records.push_back(outcome.Record);
+            positions.push_back(position);
+            continue;
+        }
+        outcome.Result = psInvalid;
+        ++summary.Invalid;
+        if (decisions.Invalid(outcome) == TPluInvalidChoice::Abort) {
+            summary.AbortedAt = id;
+            summary.AbortedAtInvalid = true;
+            return true;
+        }
+    }
+
+    std::size_t next = 0; // the first record not yet written or skipped
+    while (next < records.size()) {
+        decisions.Sending(positions[next]);
+        if (decisions.CancelRequested()) {
+            summary.Cancelled = true;
+            return true;
+        }
+        const TECR_PLU_List rest(records.begin() + static_cast<long>(next), records.end());
+        bool cancelled = false;
+        const auto progress = [&](int written, int total, bool& abort) {
+            decisions.Sent({psSent, rest[written - 1], {}});
+            if (written < total) {
+                decisions.Sending(positions[next + written]);
+                abort = cancelled = decisions.CancelRequested();
+            }
+        };
+        std::size_t written = 0;
+        const bool ok = ecr.WriteAllPlues(rest, progress, &written);
+        summary.Written += static_cast<int>(written);
+        next += written;
+        if (ok)
+            break;
+        if (cancelled) {
+            summary.Cancelled = true;
+            return true;
+        }
+        const TPluFailureChoice choice = decisions.Failed({psFailed, records[next], ecr.LastError});
+        if (choice == TPluFailureChoice::Retry)
+            continue;
+        ++summary.Failed;
+        if (choice == TPluFailureChoice::Abort) {
+            summary.AbortedAt = table.Id(positions[next]);
+            return true;
+        }
+        ++next;
+    }
+    return true;
+}
+
 std::vector<TPluRowId> AllPluRows(const PluTable& table)
 {
     std::vector<TPluRowId> ids;

@@ -127,6 +127,18 @@ TPluSaveSummary SavePluRows(PluTable& table, const std::vector<TPluRowId>& rows,
                             const TPluSendLimits& limits, const TDevProgressProc& progress,
                             TPluSaveDecisions& decisions);
 
+// "Save all" in one go (ecrtool send --fast): the register's tax list is
+// read once, every row is converted and checked as SendPluRow does, and the
+// invalid ones are put to decisions before anything is sent; the valid
+// records then go through WriteAllPlues, all in one connection, with
+// Sending and CancelRequested before each and Sent after each. A record the
+// register does not take is put to decisions: Retry sends again from it, in
+// a new connection; Skip goes on after it. Rows are not made current. When
+// the tax list cannot be read nothing is sent and the result is false, with
+// the façade's LastError telling why.
+bool SavePluRowsFast(const PluTable& table, const std::vector<TPluRowId>& rows, TEcrDevice& ecr,
+                     const TPluSendLimits& limits, TPluSaveDecisions& decisions, TPluSaveSummary& summary);
+
 // The ids of every row in the current order (what "Save all" sends).
 std::vector<TPluRowId> AllPluRows(const PluTable& table);
 

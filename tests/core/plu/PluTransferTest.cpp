@@ -323,6 +323,53 @@ TEST_F(PluTransferTest, SaveLoopEndsOnAbortCancelAndSkip)
     EXPECT_EQ(s.LastRow, all[2]);
 }
 
+TEST_F(PluTransferTest, FastSaveReadsTheTaxesOnceAndWritesInOneConnection)
+{
+    PluTable table;
+    for (int n : {1, 2, 3, 4, 5})
+        table.AppendRow(Row(n, 2, n == 3 ? "Eco tax" : "", n == 2 ? 31 : 1));
+
+    // Row 2 is named before anything is sent; row 4 is refused once and
+    // retried in a new connection.
+    RefusePut(4, 1);
+    ScriptedDecisions d;
+    d.failure = {TPluFailureChoice::Retry};
+    TPluSaveSummary s;
+    ASSERT_TRUE(SavePluRowsFast(table, AllPluRows(table), ecr, kRegisterPluLimits, d, s));
+    EXPECT_EQ(d.log, (std::vector<std::string>{"invalid 2", "send@0", "sent 1", "send@2", "sent 3", "send@3",
+                                               "failed 4", "send@3", "sent 4", "send@4", "sent 5"}));
+    ASSERT_EQ(d.errors.size(), 1u);
+    EXPECT_TRUE(StartsWith(d.errors[0], "WriteAllPlues failed! -> WritePlu (PLU 4) -> ")) << d.errors[0];
+    EXPECT_EQ(s.Written, 4);
+    EXPECT_EQ(s.Invalid, 1);
+    EXPECT_EQ(s.Failed, 0);
+    EXPECT_EQ(sim.UnlockCount(), 3); // the tax list, the writes, the writes again from row 4
+    EXPECT_EQ(sim.GetFile(PluPath(3)),
+              "plu,3,Item 3\r\nbar,\r\nprc,1.25,2,BUC\r\ndep,1,1,\r\nalte,3,,Eco tax\r\nflg,00\r\n");
+    EXPECT_FALSE(sim.GetFile(PluPath(2)));
+
+    // Skip goes on after the refused row; a cancel stops before the next one.
+    sim.ClearFiles();
+    RefusePut(1, 1);
+    ScriptedDecisions skipThenCancel;
+    skipThenCancel.cancel = {false, false, true};
+    ASSERT_TRUE(SavePluRowsFast(table, AllPluRows(table), ecr, kRegisterPluLimits, skipThenCancel, s));
+    EXPECT_EQ(skipThenCancel.log,
+              (std::vector<std::string>{"invalid 2", "send@0", "failed 1", "send@2", "sent 3", "send@3"}));
+    EXPECT_TRUE(s.Cancelled);
+    EXPECT_EQ(s.Failed, 1);
+    EXPECT_EQ(s.Written, 1);
+    EXPECT_FALSE(sim.GetFile(PluPath(4)));
+
+    // No tax list, nothing sent.
+    sim.ClearLogs();
+    sim.SetRefusal("ls", ecrsim::TRefusal::Reject);
+    ScriptedDecisions none;
+    EXPECT_FALSE(SavePluRowsFast(table, AllPluRows(table), ecr, kRegisterPluLimits, none, s));
+    EXPECT_TRUE(StartsWith(ecr.LastError, "ReadAllAlteTaxes failed -> ")) << ecr.LastError;
+    EXPECT_TRUE(none.log.empty());
+}
+
 TEST_F(PluTransferTest, AllRowsWrittenIsASuccess)
 {
     PluTable table;

@@ -134,6 +134,28 @@ TEST_F(EcrToolTransfer, SendSkipsInvalidRowsAndRetriesARefusedWriteOnce)
         EXPECT_FALSE(sim_.GetFile("/sd0/db0/" + std::to_string(n))) << n;
 }
 
+TEST_F(EcrToolTransfer, SendFastReadsTheTaxesOnceAndWritesInOneConnection)
+{
+    dir_.Write("in.jsonl", Row(1, "ALTE_TAXE=\"Eco tax\"") + Row(2, "PLU_SUBGROUP=11") + Row(3) + Row(4));
+    RefusePut(3, 1); // written at the second attempt
+    RefusePut(4, 2); // skipped
+    const ToolRun r = Run("send --fast '" + dir_.File("in.jsonl") + "'");
+    EXPECT_EQ(r.status, 1);
+    const std::string expected = "ecrtool send: Invalid input parameters. Please validate PLU: 2\n"
+                                 "ecrtool send: PLU 3 not written, trying once more: WriteAllPlues failed! -> "
+                                 "WritePlu (PLU 3) -> ";
+    EXPECT_EQ(r.err.substr(0, expected.size()), expected) << r.err;
+    EXPECT_NE(r.err.find("ecrtool send: PLU 4 not written, skipped: WriteAllPlues failed! -> "), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(EndsWith(r.err, "\necrtool send: 2 written, 1 invalid, 1 failed\n")) << r.err;
+    EXPECT_EQ(sim_.GetFile("/sd0/db0/1"),
+              "plu,1,Item 1\r\nbar,\r\nprc,1.5,2,BUC\r\ndep,1,1,\r\nalte,2,,Eco tax\r\nflg,00\r\n");
+    EXPECT_TRUE(sim_.GetFile("/sd0/db0/3"));
+    EXPECT_FALSE(sim_.GetFile("/sd0/db0/4"));
+    // The tax list once, then one connection for the writes and one for each retry.
+    EXPECT_EQ(sim_.UnlockCount(), 4);
+}
+
 TEST_F(EcrToolTransfer, Failures)
 {
     // A register PLU the list refuses: the rows before it are written.
@@ -171,5 +193,5 @@ TEST_F(EcrToolTransfer, Failures)
     }
     r = Run("send --help");
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("Usage: ecrtool send IN"), std::string::npos);
+    EXPECT_NE(r.out.find("Usage: ecrtool send [--fast] IN"), std::string::npos);
 }
