@@ -1,6 +1,7 @@
 #include "core/plu/PluTable.h"
 
 #include "core/app/MsgINISupp.h"
+#include "core/base/TextUtil.h"
 #include "core/device/EcrRecords.h"
 
 #include <algorithm>
@@ -64,8 +65,6 @@ std::string_view Cut(std::string_view text, int width)
 {
     return text.size() > static_cast<std::size_t>(width) ? text.substr(0, static_cast<std::size_t>(width)) : text;
 }
-
-bool IsBlankByte(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 } // namespace
 
@@ -322,7 +321,7 @@ namespace {
 template <class Each>
 void ForEachBarcode(std::string_view barcodeText, std::vector<std::string>& scratch, Each each)
 {
-    if (std::all_of(barcodeText.begin(), barcodeText.end(), IsBlankByte))
+    if (std::all_of(barcodeText.begin(), barcodeText.end(), IsBlankOrControl))
         return;
     if (barcodeText.find(',') == std::string_view::npos) {
         each(barcodeText);

@@ -215,8 +215,8 @@ public:
 private:
     // The barcodes' upper-case forms, each once, in one text pool, found
     // through an open-addressing table of small slots: a load adds tens of
-    // thousands of barcodes between the rows it stores, and a table that
-    // stays in the cache keeps that cheaper than reading the file.
+    // thousands of barcodes, and slots that stay in the cache keep that
+    // cheaper than a node per barcode would.
     struct TEntry {
         uint32_t offset; // in pool_
         uint32_t length;
