@@ -1,8 +1,28 @@
 #pragma once
-// The PLU view. For now a placeholder with the seams the main window calls;
-// the grid, the PLU table and the commands come with the PLU catalogue.
+// The PLU view: the PLU grid over the view's PluTable, the command buttons,
+// the register and file menus, the status line with its progress bar and
+// Abort button, and the alte taxe grid that takes the PLU grid's place in
+// taxes mode.
+//
+// The main window creates it, translates it, shows it and runs InitPluView;
+// DonePluView runs before it is destroyed. Each command is one slot named
+// after its control (btnDeletePluClick, NSaveToFileClick, ...); the enabled
+// state of every command goes through EnablePluButtons. Commands whose
+// handlers are not built yet stay disabled there (see the constructor).
 
+#include "core/plu/PluTable.h"
+
+#include <QSet>
 #include <QWidget>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QMenu;
+class QPushButton;
+class QTableView;
+class QFileDialog;
+class TPluGridModel;
 
 namespace Ui {
 class TPluListFrame;
@@ -14,21 +34,90 @@ public:
     explicit TPluListFrame(QWidget* parent = nullptr);
     ~TPluListFrame() override;
 
-    // Run once after the view has been created, translated and shown.
+    // Run once after the view has been created, translated and shown: tax
+    // buttons hidden, sort on NUMB ascending, no search column, a fresh
+    // UsedBarcodes, column titles from the display labels, the hidden
+    // columns of the settings, the table opened empty.
     void InitPluView();
     // Run before the view is destroyed: discards the PLU list without asking.
     void DonePluView();
-    // Back to the PLU list: the PLU grid shown instead of the alte taxe grid,
-    // the tax buttons hidden, the PLU buttons enabled, the view shown.
-    void ShowPluListMode();
 
-    // What the placeholder shows instead of its grids.
-    bool InPluListMode() const { return pluListMode_; }
-    void ShowAlteTaxeMode() { pluListMode_ = false; }
-    int InitCount() const { return initCount_; }
+    // PLU mode: the PLU grid shown instead of the alte taxe grid, the tax
+    // buttons hidden, the PLU buttons enabled, the view shown.
+    void ShowPluListMode();
+    // Taxes mode: the alte taxe grid in the PLU grid's place, the tax
+    // buttons shown, the PLU buttons disabled. Filling the tax list is the
+    // tax commands' work.
+    void ShowAlteTaxeMode();
+    bool InPluListMode() const;
+
+    // Enables or disables "Add new item", "Edit item data", "Delete item",
+    // "Edit multiple items", "Visible columns", "ECR operations", "Print",
+    // "File operations" and "Search in:".
+    void EnablePluButtons(bool enable);
+    // Shows or hides "Edit Taxe", "Delete Taxe" and "Add Taxe".
+    void ShowTaxeButtons(bool show);
+    // Column at position p (1-based, current order) visible when the p-th
+    // character is '0', hidden otherwise; columns past the text's end keep
+    // their visibility.
+    void ApplyHiddenColumns(const std::string& hidden);
+
+    PluTable& Table() { return table_; }
+    TUsedBarcodes& UsedBarcodes() { return usedBarcodes_; }
+    TPluGridModel& GridModel() { return *model_; }
+    QTableView* PluesGrid() const;
+    // The grid's selected rows in creation order.
+    std::vector<TPluRowId> SelectedRows() const;
+
+    TPluField SortFieldName() const { return sortFieldName_; }
+    bool SortAscending() const { return sortAscending_; }
+    std::optional<TPluField> SearchField() const { return searchField_; }
+    bool AbortRequested() const { return abortRequested_; }
+
+public slots:
+    void btnDeletePluClick();
+    void btnVisibleColumnsClick();
+    void btnEcrOperationsClick();
+    void btnFileOperationsClick();
+    void btnPrintClick();
+    void btnSearchClick();
+    void btnXStopClick();
+    void NSaveToFileClick();
+    void NLoadFromFileClick();
+    // A click on a column title sorts; the same title again reverses.
+    void PluesGridTitleClick(int column);
+    // A click on a cell chooses its column for searching.
+    void PluesGridCellClick(int column);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void SetUpGrid();
+    void SetUpMenus();
+    void UpdateSortMark();
+    void FollowCurrentRow(int position);
+    // Opens menu below button, unless this click is the one that just
+    // closed it (the pointer has not left the button since).
+    void PopupBelow(QPushButton* button, QMenu* menu);
+    QString SearchCaption(TPluField field) const;
+    // What the whole table can be asked for: open and not empty.
+    bool HasRows() const { return table_.IsOpen() && !table_.Empty(); }
+
     Ui::TPluListFrame* ui_;
-    bool pluListMode_ = true;
-    int initCount_ = 0;
+    PluTable table_;
+    TUsedBarcodes usedBarcodes_;
+    TPluGridModel* model_;
+    QMenu* ecrMenu_;
+    QMenu* fileMenu_;
+    QFileDialog* openDialog_;
+    QFileDialog* saveDialog_;
+    // Controls whose commands are not built yet: they stay disabled.
+    QSet<QObject*> unbuilt_;
+    QPushButton* menuJustClosedOn_ = nullptr;
+
+    TPluField sortFieldName_ = TPluField::NUMB;
+    bool sortAscending_ = true;
+    std::optional<TPluField> searchField_;
+    bool abortRequested_ = false;
 };

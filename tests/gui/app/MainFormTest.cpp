@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -209,22 +210,23 @@ TEST_F(MainForm, FreshLanguageFileFillsWindowByWindow)
         const TIniFile ini(dir.File("New.lng"));
         const std::vector<std::string> sections = ini.ReadSections();
         EXPECT_EQ(std::count(sections.begin(), sections.end(), "PluListFrame"), 1);
-        EXPECT_TRUE(ini.ValueExists("PluListFrame", "lblPlaceholder"));
+        EXPECT_EQ(ini.ReadString("PluListFrame", "btnDeletePlu", ""), "Delete item");
+        EXPECT_EQ(ini.ReadString("PluListFrame", "NSaveToFile", ""), "Save to file");
         // The view has its own section: nothing of it in the window's.
-        EXPECT_FALSE(ini.ValueExists("MainForm", "lblPlaceholder"));
+        EXPECT_FALSE(ini.ValueExists("MainForm", "btnDeletePlu"));
     }
 }
 
 TEST_F(MainForm, LanguageChangeTranslatesTheCurrentViewToo)
 {
-    dir.Write("L.lng", "[PluListFrame]\r\nlblPlaceholder=Translated\r\n"
+    dir.Write("L.lng", "[PluListFrame]\r\nbtnPrint=Translated\r\n"
                        "[MainForm]\r\nbtnSettings=Options\r\n");
     Create();
     Click("btnPlues");
     Combo()->setCurrentIndex(Combo()->findText("L"));
     form->LanguageComboChange();
     EXPECT_EQ(Child<QToolButton>("btnSettings")->text(), "Options");
-    EXPECT_EQ(form->PluView()->findChild<QLabel*>("lblPlaceholder")->text(), "Translated");
+    EXPECT_EQ(form->PluView()->findChild<QPushButton*>("btnPrint")->text(), "Translated");
 }
 
 TEST_F(MainForm, ViewSwitching)
@@ -239,18 +241,21 @@ TEST_F(MainForm, ViewSwitching)
     QPointer<TPluListFrame> plu = form->PluView();
     ASSERT_TRUE(plu);
     EXPECT_EQ(plu->objectName(), "PluListFrame");
-    EXPECT_EQ(plu->InitCount(), 1);
+    EXPECT_TRUE(plu->Table().IsOpen());
     EXPECT_TRUE(plu->isVisible());
     EXPECT_TRUE(Child<QToolButton>("btnPlues")->isChecked());
     QCoreApplication::processEvents();
     EXPECT_EQ(plu->geometry(), Child<QWidget>("pnlMainPanel")->geometry());
 
     // Plues again: the same view, back in its PLU list mode, not reloaded.
+    TPluRow row;
+    row.SetInt(TPluField::NUMB, 5);
+    plu->Table().AppendRow(row);
     plu->ShowAlteTaxeMode();
     Click("btnPlues");
     EXPECT_EQ(form->PluView(), plu.data());
     EXPECT_TRUE(plu->InPluListMode());
-    EXPECT_EQ(plu->InitCount(), 1);
+    EXPECT_EQ(plu->Table().Count(), 1);
 
     Click("btnSettings");
     ASSERT_EQ(form->CurrentViewKind(), View::EcrSettings);
@@ -276,7 +281,8 @@ TEST_F(MainForm, ViewSwitching)
     Click("btnPlues");
     EXPECT_TRUE(params.isNull());
     ASSERT_TRUE(form->PluView());
-    EXPECT_EQ(form->PluView()->InitCount(), 1);
+    EXPECT_TRUE(form->PluView()->Table().IsOpen());
+    EXPECT_EQ(form->PluView()->Table().Count(), 0);
     EXPECT_TRUE(form->CloseCurrentView());
     EXPECT_EQ(form->CurrentViewKind(), View::None);
     EXPECT_TRUE(form->CloseCurrentView());
@@ -330,7 +336,7 @@ TEST_F(MainForm, AnErrorInAButtonHandlerIsShownAndTheWindowGoesOn)
     // The next click works as ever (and fails the same way).
     Click("btnPlues");
     ASSERT_EQ(form->CurrentViewKind(), View::Plu);
-    EXPECT_EQ(form->PluView()->InitCount(), 0);
+    EXPECT_FALSE(form->PluView()->Table().IsOpen());
     const QStringList texts = answerer.Texts();
     ASSERT_EQ(texts.size(), 3);
     EXPECT_TRUE(texts[1].startsWith("GetDevInfo failed! -> ")) << texts[1].toStdString();
