@@ -2,6 +2,8 @@
 
 #include "core/base/FileUtil.h"
 
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 
@@ -42,18 +44,42 @@ static_assert([] {
     return true;
 }());
 
-void PutUInt(char* at, uint64_t value, int bytes)
+// The texts among them.
+constexpr auto kTextPlaces = [] {
+    std::array<TPlace, 7> texts{};
+    std::size_t n = 0;
+    for (const auto& place : kPlaces)
+        if (place.capacity > 0)
+            texts[n++] = place;
+    return texts;
+}();
+
+// Little-endian integers of 4 or 8 bytes; on a little-endian machine the
+// bytes are copied as they are.
+template <class U>
+U SwapToLE(U value)
 {
-    for (int i = 0; i < bytes; ++i)
-        at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    if constexpr (std::endian::native == std::endian::little)
+        return value;
+    U swapped = 0;
+    for (std::size_t i = 0; i < sizeof value; ++i, value >>= 8)
+        swapped = static_cast<U>((swapped << 8) | (value & 0xFF));
+    return swapped;
 }
 
-uint64_t GetUInt(const char* at, int bytes)
+template <class U>
+void PutLE(char* at, U value)
 {
-    uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i)
-        value |= static_cast<uint64_t>(static_cast<unsigned char>(at[i])) << (8 * i);
-    return value;
+    value = SwapToLE(value);
+    std::memcpy(at, &value, sizeof value);
+}
+
+template <class U>
+U GetLE(const char* at)
+{
+    U value;
+    std::memcpy(&value, at, sizeof value);
+    return SwapToLE(value);
 }
 
 void EncodeInto(char* record, const TPluRow& row)
@@ -68,9 +94,9 @@ void EncodeInto(char* record, const TPluRow& row)
         } else if (place.field == F::PRICE_SELL) {
             uint64_t bits;
             std::memcpy(&bits, &row.PRICE_SELL, sizeof bits);
-            PutUInt(at, bits, 8);
+            PutLE(at, bits);
         } else {
-            PutUInt(at, static_cast<uint32_t>(static_cast<int32_t>(row.Int(place.field))), 4);
+            PutLE(at, static_cast<uint32_t>(static_cast<int32_t>(row.Int(place.field))));
         }
     }
 }
@@ -79,8 +105,8 @@ void EncodeInto(char* record, const TPluRow& row)
 // all fit.
 const TPlace* OverlongText(const char* record)
 {
-    for (const auto& place : kPlaces)
-        if (place.capacity > 0 && static_cast<unsigned char>(record[place.offset]) > place.capacity)
+    for (const auto& place : kTextPlaces)
+        if (static_cast<unsigned char>(record[place.offset]) > place.capacity)
             return &place;
     return nullptr;
 }
@@ -110,12 +136,12 @@ TPluRow DecodeRecord(const char* record)
         if (place.capacity > 0)
             continue;
         if (place.field == F::PRICE_SELL) {
-            const uint64_t bits = GetUInt(at, 8);
+            const auto bits = GetLE<uint64_t>(at);
             double price;
             std::memcpy(&price, &bits, sizeof price);
             row.SetFloat(place.field, price);
         } else {
-            row.SetInt(place.field, static_cast<int32_t>(static_cast<uint32_t>(GetUInt(at, 4))));
+            row.SetInt(place.field, static_cast<int32_t>(GetLE<uint32_t>(at)));
         }
     }
     return row;
@@ -143,8 +169,8 @@ std::string EncodePluFile(const PluTable& table)
 std::vector<TPluField> PluRecordCuts(const TPluRow& row)
 {
     std::vector<TPluField> cut;
-    for (const auto& place : kPlaces)
-        if (place.capacity > 0 && row.Text(place.field).size() > place.capacity)
+    for (const auto& place : kTextPlaces)
+        if (row.Text(place.field).size() > place.capacity)
             cut.push_back(place.field);
     return cut;
 }
