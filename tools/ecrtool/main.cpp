@@ -4,9 +4,13 @@
 
 #include "core/base/FileUtil.h"
 #include "core/base/ProgramDirs.h"
+#include "core/link/LinkTrace.h"
 #include "core/link/MyCPort.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -17,19 +21,23 @@ namespace {
 void PrintUsage(FILE* out)
 {
     std::string text =
-        "Usage: ecrtool [--port N | --device PATH] COMMAND [ARG...]\n"
+        "Usage: ecrtool [--port N | --device PATH] [--trace FILE] COMMAND [ARG...]\n"
         "\n"
         "Talks to a cash register on a serial line at 115200 bit/s: opens the line,\n"
         "unlocks the register, runs the command and closes the line again.\n"
         "\n"
         "Options:\n"
         "  --port N       the register is on COM port N (1..255, default 1): the link\n"
-        "                 " + DosDevicesDir() + "comN when it\n"
-        "                 exists, else /dev/ttyS<N-1>\n"
+        "                 comN in the folder dosdevices/ beside the settings file\n"
+        "                 when it exists, else /dev/ttyS<N-1> ('ecrtool ports' shows\n"
+        "                 the folder and the devices)\n"
         "  --device PATH  open the serial device PATH as it is (e.g. /dev/ttyUSB0)\n"
+        "  --trace FILE   write every exchange on the line to FILE as it happens: the\n"
+        "                 bytes, the packets decoded and the link's error lines (what\n"
+        "                 a service technician asks for when a register misbehaves)\n"
         "  -h, --help     show this text and exit\n"
-        "Option values may also be given as --port=N and --device=PATH. A command\n"
-        "other than exec followed by --help shows its own text.\n"
+        "Option values may also be given as --port=N, --device=PATH and --trace=FILE.\n"
+        "A command other than exec followed by --help shows its own text.\n"
         "\n"
         "Commands:\n";
     for (const auto& command : ToolCommands()) {
@@ -70,6 +78,18 @@ bool OptionValue(const std::vector<std::string>& args, size_t& i, const std::str
     return true;
 }
 
+// The trace's first line: when, and what was asked.
+std::string TraceHeading(const std::vector<std::string>& args)
+{
+    char when[32] = "";
+    const std::time_t now = std::time(nullptr);
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+    std::string heading = std::string("ecrtool trace of ") + when + ":";
+    for (const auto& a : args)
+        heading += " " + a;
+    return heading;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -81,6 +101,7 @@ int main(int argc, char** argv)
     TToolContext context;
     context.StderrIsTerminal = ::isatty(STDERR_FILENO) == 1;
     bool portGiven = false;
+    std::string traceFile;
     size_t i = 0;
     for (; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -101,6 +122,9 @@ int main(int argc, char** argv)
         } else if (a == "--device" || a.rfind("--device=", 0) == 0) {
             if (!OptionValue(args, i, "--device", context.DevicePath) || context.DevicePath.empty())
                 return UsageError("--device needs a device path");
+        } else if (a == "--trace" || a.rfind("--trace=", 0) == 0) {
+            if (!OptionValue(args, i, "--trace", traceFile) || traceFile.empty())
+                return UsageError("--trace needs a file name");
         } else if (a.rfind("-", 0) == 0) {
             return UsageError("unknown option '" + a + "'");
         } else {
@@ -112,8 +136,21 @@ int main(int argc, char** argv)
     if (i >= args.size())
         return UsageError("no command given");
 
-    for (const auto& command : ToolCommands())
-        if (command.Name == args[i])
-            return command.Run(context, std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
+    for (const auto& command : ToolCommands()) {
+        if (command.Name != args[i])
+            continue;
+        TLinkTraceFile trace;
+        if (!traceFile.empty()) {
+            if (!trace.Open(traceFile, TraceHeading(args))) {
+                std::fprintf(stderr, "ecrtool: cannot write the trace to '%s': %s\n", traceFile.c_str(),
+                             std::strerror(errno));
+                return 1;
+            }
+            SetLinkObserver(&trace);
+        }
+        const int status = command.Run(context, std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
+        SetLinkObserver(nullptr);
+        return status;
+    }
     return UsageError("unknown command '" + args[i] + "'");
 }

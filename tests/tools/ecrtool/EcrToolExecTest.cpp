@@ -94,4 +94,33 @@ TEST_F(EcrToolExec, FailuresAndUsage)
     }
 }
 
+TEST_F(EcrToolExec, TraceRecordsTheRunWithoutChangingItsOutput)
+{
+    sim_.PutFile("/sd0/db0/7", "plu\r\n");
+    const std::string trace = dir_.File("trace.txt");
+    ToolRun r = Run(Device() + " --trace '" + trace + "' exec cat /sd0/db0/7");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "plu\r\n");
+    EXPECT_EQ(r.err, "");
+    std::string text = dir_.Read("trace.txt");
+    EXPECT_EQ(text.rfind("# ecrtool trace of ", 0), 0u) << text;
+    for (const char* part : { " TX  \\x0D\\x0Akteviz7u\\x0D\\x0A\n", " RX  UNLOCKED\\x0D\\x0A\n",
+                              " TX  \\x1B\\x1B1S000Ecat /sd0/db0/7", "[frame 1, type S, length 14, checksum ",
+                              " RX  \\x1B\\x1B1S0005plu\\x0D\\x0A" })
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+
+    // A failure: the trace holds the error line stderr shows.
+    r = Run("--trace='" + trace + "' --device '" + dir_.File("none") + "' exec ping");
+    EXPECT_EQ(r.status, 1);
+    text = dir_.Read("trace.txt");
+    EXPECT_NE(text.find(" ERR Fail opening com port:  [" + dir_.File("none") + "]\\x0D\\x0AUnable to open com port"),
+              std::string::npos) << text;
+
+    r = Run("--trace '" + dir_.File("no/such/folder/trace.txt") + "' exec ping");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write the trace to"), std::string::npos) << r.err;
+    r = Run("--trace");
+    EXPECT_EQ(r.status, 2);
+}
+
 } // namespace
