@@ -116,8 +116,7 @@ TEST_F(MainForm, DesignOfTheWindow)
     }
     EXPECT_EQ(Child<QLabel>("lblVersionLabel")->text(), "---");
     form->show();
-    EXPECT_EQ(Child<QLabel>("lblVersionLabel")->text(), "Version : 1.0.0.0");
-    EXPECT_EQ(TMainForm::GetFileVersionText(), "1.0.0.0");
+    EXPECT_EQ(Child<QLabel>("lblVersionLabel")->text(), "Version : " APP_VERSION_TEXT);
     EXPECT_FALSE(Child<QWidget>("LanguageCombo")->isVisible());
     EXPECT_FALSE(Child<QWidget>("lblLanguageLabel")->isVisible());
     EXPECT_EQ(Child<QWidget>("pnlMenu")->width(), 121);
@@ -188,7 +187,7 @@ TEST_F(MainForm, LanguageInOtherLetterCaseIsFoundAndApplied)
     EXPECT_FALSE(FileExists(dir.File("bulgarian.lng")));
     EXPECT_EQ(Child<QToolButton>("btnPlues")->text(), QString::fromUtf8("Артикули"));
     EXPECT_EQ(S_ECR, "\xc3\xf0\xe5\xf8\xea\xe0");
-    EXPECT_EQ(Child<QLabel>("lblVersionLabel")->text(), "Version : 1.0.0.0");
+    EXPECT_EQ(Child<QLabel>("lblVersionLabel")->text(), "Version : " APP_VERSION_TEXT);
     EXPECT_EQ(Set_LanguageFile, "BULGARIAN.LNG");
 }
 
@@ -283,9 +282,15 @@ TEST_F(MainForm, ViewSwitching)
     ASSERT_TRUE(form->PluView());
     EXPECT_TRUE(form->PluView()->Table().IsOpen());
     EXPECT_EQ(form->PluView()->Table().Count(), 0);
-    EXPECT_TRUE(form->CloseCurrentView());
+    // Closing empties the content area and releases the navigation button;
+    // closing again finds nothing to close.
+    QPointer<TPluListFrame> last = form->PluView();
+    form->CloseCurrentView();
+    EXPECT_TRUE(last.isNull());
     EXPECT_EQ(form->CurrentViewKind(), View::None);
-    EXPECT_TRUE(form->CloseCurrentView());
+    EXPECT_FALSE(Child<QToolButton>("btnPlues")->isChecked());
+    form->CloseCurrentView();
+    EXPECT_EQ(form->CurrentViewKind(), View::None);
     EXPECT_EQ(answerer.Unexpected(), 0);
 }
 
