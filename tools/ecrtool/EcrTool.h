@@ -44,3 +44,8 @@ bool OpenToolLink(const TToolContext& context, TLintelComm& link);
 
 // Writes a Windows-1251 text to stderr as UTF-8, with a line break.
 void PrintToolError(const std::string& codePageText);
+
+// Writes the bytes to stdout and flushes it. False when they did not all
+// arrive (a full disk, a closed pipe): a failure, not a success with lost
+// bytes.
+bool WriteToolOutput(const std::string& bytes);

@@ -85,10 +85,7 @@ int RunExec(const TToolContext& context, const std::vector<std::string>& args)
         PrintToolError(link.LastError());
         return 1;
     }
-    // A reply that did not reach its destination (a full disk, a closed
-    // pipe) is a failure, not a success with lost bytes.
-    const bool written = std::fwrite(data.data(), 1, data.size(), stdout) == data.size();
-    if (std::fflush(stdout) != 0 || !written) {
+    if (!WriteToolOutput(data)) {
         std::fprintf(stderr, "ecrtool exec: cannot write the reply to standard output\n");
         return 1;
     }

@@ -39,8 +39,7 @@ int RunPorts(const TToolContext&, const std::vector<std::string>& args)
             line.String("group", entry.Group);
         text += line.Text() + "\n";
     }
-    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    if (std::fflush(stdout) != 0 || !written) {
+    if (!WriteToolOutput(text)) {
         std::fprintf(stderr, "ecrtool ports: cannot write to standard output\n");
         return 1;
     }

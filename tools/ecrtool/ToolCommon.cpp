@@ -46,3 +46,9 @@ void PrintToolError(const std::string& codePageText)
     std::fputc('\n', stderr);
     std::fflush(stderr);
 }
+
+bool WriteToolOutput(const std::string& bytes)
+{
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    return std::fflush(stdout) == 0 && written;
+}
