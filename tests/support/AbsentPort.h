@@ -17,3 +17,10 @@ inline void LinkAbsentPort(const TempDir& dir, int port)
     const std::string link = dir.File("dosdevices/com" + std::to_string(port));
     ASSERT_EQ(::symlink(dir.File("absent-port").c_str(), link.c_str()), 0) << link;
 }
+
+// No register on any port, whatever port number a test sets.
+inline void LinkAllPortsAbsent(const TempDir& dir)
+{
+    for (int port = 1; port <= 255; ++port)
+        LinkAbsentPort(dir, port);
+}
