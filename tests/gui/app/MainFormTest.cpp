@@ -7,6 +7,7 @@
 #include "gui/ecrviews/EcrParamsUnit.h"
 #include "gui/ecrviews/EcrSettingsUnit.h"
 #include "gui/plu/PluListUnit.h"
+#include "support/AbsentPort.h"
 #include "support/ModalAnswerer.h"
 #include "support/TempDir.h"
 
@@ -36,10 +37,9 @@ protected:
         InitProgramLocation(dir.File("morvane-tessel"));
         ResetSettingsToDefaults();
         RestoreBuiltInMessages();
-        // The register is not there (COM1 leads nowhere, so the attempt
-        // fails at once); whatever the attempt shows is answered.
-        mkdir(dir.File("dosdevices").c_str(), 0700);
-        symlink(dir.File("absent-port").c_str(), dir.File("dosdevices/com1").c_str());
+        // The register is not there (every port leads nowhere, so the
+        // attempt fails at once); whatever the attempt shows is answered.
+        LinkAllPortsAbsent(dir);
         answerer.AnswerRestWith(ModalAnswerer::Press("btnOk"));
     }
     void TearDown() override
