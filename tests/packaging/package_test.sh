@@ -85,7 +85,7 @@ grep -q "^{\"folder\":\"$userdir/dosdevices/\"" "$scratch/ports" \
 # The program starts, stays up until stopped, and has put its shipped
 # language file into the user's folder.
 status=0
-timeout 3 "$root/usr/bin/morvane-tessel" >"$scratch/program.log" 2>&1 || status=$?
+timeout 5 "$root/usr/bin/morvane-tessel" >"$scratch/program.log" 2>&1 || status=$?
 [ "$status" -eq 124 ] || fail "the program ended by itself with status $status: $(cat "$scratch/program.log")"
 cmp -s "$root/usr/share/morvane-tessel/Bulgarian.lng" "$userdir/Bulgarian.lng" \
   || fail "the shipped language file is not in $userdir"
