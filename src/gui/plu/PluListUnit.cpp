@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
+#include <QStyleOptionHeader>
 
 namespace {
 
@@ -85,6 +86,23 @@ std::optional<double> ParseNumber(const QString& text, bool wholeNumber)
 
 // The value a search refuses beside texts that are no number.
 constexpr double kRefusedSearchValue = -100;
+
+// Column titles whose sort mark points up for an ascending sort and down
+// for a descending one (Qt's own header draws them the other way round).
+class TTitleRow : public QHeaderView {
+public:
+    explicit TTitleRow(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override
+    {
+        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+        if (option->sortIndicator == QStyleOptionHeader::SortDown)
+            option->sortIndicator = QStyleOptionHeader::SortUp;
+        else if (option->sortIndicator == QStyleOptionHeader::SortUp)
+            option->sortIndicator = QStyleOptionHeader::SortDown;
+    }
+};
 
 } // namespace
 
@@ -151,6 +169,7 @@ TPluListFrame::~TPluListFrame()
 void TPluListFrame::SetUpGrid()
 {
     QTableView* grid = ui_->PluesGrid;
+    grid->setHorizontalHeader(new TTitleRow(grid));
     grid->setModel(model_);
     QHeaderView* titles = grid->horizontalHeader();
     titles->setSectionsClickable(true);
