@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -180,6 +181,36 @@ TEST_F(PluView, MenusHoldTheirItemsAndAreDrawnByTheMenuPainter)
         EXPECT_EQ(at.y(), button->mapToGlobal(QPoint(0, button->height())).y()) << m.button;
         EXPECT_LE(at.x(), button->mapToGlobal(QPoint(0, 0)).x()) << m.button;
     }
+}
+
+TEST_F(PluView, AClickThatClosesAMenuOnItsButtonDoesNotOpenItAgain)
+{
+    QPushButton* button = Child<QPushButton>("btnFileOperations");
+    QCursor::setPos(button->mapToGlobal(button->rect().center()));
+    int opened = 0;
+    // Each click that opens the menu closes it again at once, the pointer
+    // still on the button.
+    auto click = [&] {
+        QTimer::singleShot(50, [&] {
+            if (QWidget* menu = QApplication::activePopupWidget()) {
+                ++opened;
+                menu->close();
+            }
+        });
+        button->click();
+        QTest::qWait(80);
+    };
+    click();
+    EXPECT_EQ(opened, 1);
+    click(); // the click that closed it
+    EXPECT_EQ(opened, 1);
+    click();
+    EXPECT_EQ(opened, 2);
+    // Leaving the button forgets the closing.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(button, &leave);
+    click();
+    EXPECT_EQ(opened, 3);
 }
 
 TEST_F(PluView, TitleClicksSortOnceAndMarkTheColumn)
