@@ -38,7 +38,7 @@ bool ModalAnswerer::WaitForBoxes(int count, int timeoutMs)
 void ModalAnswerer::Poll()
 {
     QWidget* box = QApplication::activeModalWidget();
-    if (!box || !box->isVisible())
+    if (!box || !box->isVisible() || box == ignored_)
         return;
     if (box != current_) {
         current_ = box;

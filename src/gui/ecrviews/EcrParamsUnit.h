@@ -1,6 +1,12 @@
 #pragma once
-// The ECR parameters view. For now a placeholder; the advertising lines and
-// the cashiers come with the parameter views.
+// The ECR programming options view: commands that read register parameters
+// into a dialog and write them back, each read and each write with a
+// connection of its own (nothing stays open while a dialog is shown).
+//
+// The buttons stand one under the other in ButtonsLayout; a new command adds
+// its button there. The hidden buttons keep their (translatable) captions
+// and have no effect: in particular the program never sets the register's
+// clock.
 
 #include <QWidget>
 
@@ -13,6 +19,13 @@ class TEcrParamsFrame : public QWidget {
 public:
     explicit TEcrParamsFrame(QWidget* parent = nullptr);
     ~TEcrParamsFrame() override;
+
+public slots:
+    // The event handlers, run through RunHandler by the buttons. Each reads
+    // from the register, shows its dialog and, on "Save", writes back and
+    // reports the outcome; a failed read shows why and opens no dialog.
+    void btnAdvLinesClick();
+    void btnOperatorsClick();
 
 private:
     Ui::TEcrParamsFrame* ui_;

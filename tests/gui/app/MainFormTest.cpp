@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <memory>
@@ -256,16 +257,20 @@ TEST_F(MainForm, ViewSwitching)
     EXPECT_TRUE(plu->InPluListMode());
     EXPECT_EQ(plu->Table().Count(), 1);
 
+    Set_ComPort = 7;
     Click("btnSettings");
     ASSERT_EQ(form->CurrentViewKind(), View::EcrSettings);
     EXPECT_TRUE(plu.isNull());
     QPointer<TEcrSettingsFrame> settings = form->EcrSettingsView();
     EXPECT_EQ(settings->objectName(), "EcrSettingsFrame");
-    EXPECT_EQ(settings->LoadCount(), 1);
+    auto* port = settings->findChild<QSpinBox*>("EcrPortSpin");
+    EXPECT_EQ(port->value(), 7) << "the settings are loaded";
     EXPECT_TRUE(settings->isVisible());
+    // Settings again: the same view with the user's unsaved edit, not reloaded.
+    port->setValue(9);
     Click("btnSettings");
     EXPECT_EQ(form->EcrSettingsView(), settings.data());
-    EXPECT_EQ(settings->LoadCount(), 1);
+    EXPECT_EQ(port->value(), 9);
     EXPECT_TRUE(Child<QToolButton>("btnSettings")->isChecked());
 
     Click("btnEcrSettings");
@@ -297,13 +302,13 @@ TEST_F(MainForm, ViewSwitching)
 TEST_F(MainForm, ViewsAreTranslatedWhenCreated)
 {
     dir.Write("morvane-tessel.ini", "[PROGRAMSETTINGS]\r\nSet_LanguageFile=L.lng\r\n");
-    dir.Write("L.lng", "[EcrSettingsFrame]\r\nlblPlaceholder=Port\r\n"
-                       "[EcrParamsFrame]\r\nlblPlaceholder=Params\r\n");
+    dir.Write("L.lng", "[EcrSettingsFrame]\r\nTitleLabel=Port\r\n"
+                       "[EcrParamsFrame]\r\nTitleLabel=Params\r\n");
     Create();
     Click("btnSettings");
-    EXPECT_EQ(form->EcrSettingsView()->findChild<QLabel*>("lblPlaceholder")->text(), "Port");
+    EXPECT_EQ(form->EcrSettingsView()->findChild<QLabel*>("TitleLabel")->text(), "Port");
     Click("btnEcrSettings");
-    EXPECT_EQ(form->EcrParamsView()->findChild<QLabel*>("lblPlaceholder")->text(), "Params");
+    EXPECT_EQ(form->EcrParamsView()->findChild<QLabel*>("TitleLabel")->text(), "Params");
 }
 
 TEST_F(MainForm, TheShippedBulgarianFileCoversEveryWindowThatExists)
@@ -329,6 +334,7 @@ TEST_F(MainForm, AnErrorInAButtonHandlerIsShownAndTheWindowGoesOn)
     mkdir(dir.File("Default.lng").c_str(), 0700);
     Create();
     form->show();
+    Set_ComPort = 7;
     Click("btnSettings");
     ASSERT_TRUE(answerer.WaitForBoxes(1));
     const std::string unable = "Unable to write to " + dir.File("Default.lng");
@@ -336,7 +342,7 @@ TEST_F(MainForm, AnErrorInAButtonHandlerIsShownAndTheWindowGoesOn)
     // The handler stopped at the translation: the view is there but was
     // neither filled nor is anything after it run.
     ASSERT_EQ(form->CurrentViewKind(), View::EcrSettings);
-    EXPECT_EQ(form->EcrSettingsView()->LoadCount(), 0);
+    EXPECT_EQ(form->EcrSettingsView()->findChild<QSpinBox*>("EcrPortSpin")->value(), 1);
 
     // The next click works as ever (and fails the same way).
     Click("btnPlues");
