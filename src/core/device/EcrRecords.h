@@ -24,8 +24,6 @@ using TLineList = std::vector<std::string>;
 template <std::size_t N>
 class TFixedText {
 public:
-    static constexpr std::size_t Capacity = N;
-
     TFixedText() = default;
     TFixedText(std::string_view text) { Assign(text); }
     TFixedText& operator=(std::string_view text)
@@ -43,9 +41,7 @@ public:
     }
     std::string_view View() const { return {data_.data(), length_}; }
     std::string Str() const { return std::string(View()); }
-    std::size_t size() const { return length_; }
     bool empty() const { return length_ == 0; }
-    void clear() { length_ = 0; }
 
     friend bool operator==(const TFixedText& a, const TFixedText& b) { return a.View() == b.View(); }
 

@@ -361,6 +361,6 @@ TEST(EcrRecords, CashierLinesAndChecks)
     }
     // Texts longer than the record holds are cut to 255 bytes.
     ParseCashierLines("1", {"oper,1," + std::string(300, 'a'), "pass," + std::string(256, 'b'), "flg,0"}, r);
-    EXPECT_EQ(r.Name.size(), 255u);
-    EXPECT_EQ(r.Password.size(), 255u);
+    EXPECT_EQ(r.Name.Str(), std::string(255, 'a'));
+    EXPECT_EQ(r.Password.Str(), std::string(255, 'b'));
 }
