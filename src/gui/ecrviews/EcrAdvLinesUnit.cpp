@@ -20,6 +20,7 @@ TEcrAdvLinesDlg::TEcrAdvLinesDlg(QWidget* parent) : QDialog(parent), ui_(new Ui:
     if (TLngINISupp* lng = AppLanguageSupport())
         TranslateControl(*lng, this);
     setWindowTitle(ui_->lblTitle->text());
+    adjustSize();
 }
 
 TEcrAdvLinesDlg::~TEcrAdvLinesDlg()

@@ -54,6 +54,9 @@ TEcrOperatorsDlgUnit::TEcrOperatorsDlgUnit(QWidget* parent)
 {
     ui_->setupUi(this);
     ApplyDialogLook(this, ui_->pnlHeader);
+    // The list reads as one table: white under the rows too.
+    ui_->CashierRowsPanel->setAutoFillBackground(true);
+    ui_->CashierRowsPanel->setBackgroundRole(QPalette::Base);
     connect(ui_->btnAdd, &QPushButton::clicked, this, &TEcrOperatorsDlgUnit::btnAddClick);
     connect(ui_->btnSave, &QPushButton::clicked, this, &TEcrOperatorsDlgUnit::btnSaveClick);
     connect(ui_->btnCancel, &QPushButton::clicked, this, &QDialog::reject);

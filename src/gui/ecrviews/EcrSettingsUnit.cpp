@@ -12,6 +12,7 @@
 #include "ui_EcrSettingsUnit.h"
 
 #include <QFile>
+#include <QPlainTextEdit>
 
 namespace {
 
@@ -40,6 +41,10 @@ TEcrSettingsFrame::TEcrSettingsFrame(QWidget* parent)
             [this] { RunHandler([this] { btnTestConnectionClick(); }); });
     connect(ui_->btnSave, &QPushButton::clicked, this,
             [this] { RunHandler([this] { btnSaveClick(); }); });
+    // Room for two lines: a long link path wraps instead of hiding the state.
+    QPlainTextEdit* device = ui_->PortDeviceEdit;
+    device->document()->setDocumentMargin(0);
+    device->setFixedHeight(2 * device->fontMetrics().lineSpacing() + 4);
     UpdatePortDevice();
 }
 
@@ -98,13 +103,15 @@ void TEcrSettingsFrame::UpdatePortDevice()
     QString line = QStringLiteral("COM%1").arg(device.Port);
     if (!device.Path.empty())
         line += arrow + QFile::decodeName(QByteArray::fromStdString(device.Path));
+    // The link's target on a line of its own, so that a long path breaks
+    // at the arrow and not inside a name.
     if (!device.LinkTarget.empty())
-        line += arrow + QFile::decodeName(QByteArray::fromStdString(device.LinkTarget));
+        line += QLatin1Char('\n') + arrow.trimmed() + QLatin1Char(' ') +
+                QFile::decodeName(QByteArray::fromStdString(device.LinkTarget));
     line += QStringLiteral(" (") + FromCp(PortDeviceStateText(device)) + QLatin1Char(')');
 
-    QLineEdit* edit = ui_->PortDeviceEdit;
-    edit->setText(line);
-    edit->setCursorPosition(0);
+    QPlainTextEdit* edit = ui_->PortDeviceEdit;
+    edit->setPlainText(line);
     edit->setToolTip(line);
     const bool ready = device.State == TPortDeviceState::Ready;
     edit->setStyleSheet(QStringLiteral("background: transparent; color: %1;")

@@ -9,7 +9,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <sys/stat.h>
@@ -145,17 +145,18 @@ TEST_F(SettingsView, AFailedSaveSaysSoAndKeepsTheButtonEnabled)
 TEST_F(SettingsView, TheLineUnderThePortTellsWhereTheNumberLeads)
 {
     LinkAbsentPort(dir, 9);
-    const auto line = [&] { return Child<QLineEdit>("PortDeviceEdit")->text(); };
+    const auto line = [&] { return Child<QPlainTextEdit>("PortDeviceEdit")->toPlainText(); };
     const QString arrow = Utf8(" \u2192 ");
     const QString links = QString::fromStdString(dir.File("dosdevices/"));
     view.LoadSettingsIntoView();
-    EXPECT_EQ(line(), "COM4" + arrow + links + "com4" + arrow + QString::fromStdString(sim.DevicePath()) + " (ready)");
+    EXPECT_EQ(line(), "COM4" + arrow + links + "com4\n" + arrow.trimmed() + " " +
+                          QString::fromStdString(sim.DevicePath()) + " (ready)");
     Port()->setValue(9);
-    EXPECT_EQ(line(), "COM9" + arrow + links + "com9" + arrow + QString::fromStdString(dir.File("absent-port")) +
-                          " (the link leads nowhere)");
+    EXPECT_EQ(line(), "COM9" + arrow + links + "com9\n" + arrow.trimmed() + " " +
+                          QString::fromStdString(dir.File("absent-port")) + " (the link leads nowhere)");
     Port()->setValue(200);
     EXPECT_EQ(line(), "COM200" + arrow + "/dev/ttyS199 (no such device)");
-    EXPECT_TRUE(Child<QLineEdit>("PortDeviceEdit")->isReadOnly());
+    EXPECT_TRUE(Child<QPlainTextEdit>("PortDeviceEdit")->isReadOnly());
 
     // Texts of the catalogue: a language file translates them.
     S_PortMissing = "\xED\xFF\xEC\xE0";  // "няма" in the code page
