@@ -133,6 +133,8 @@ void TEcrOperatorsDlgUnit::AddRowControls(std::size_t i)
     TRowControls c;
     c.Panel = new QFrame(ui_->CashierRowsPanel);
     c.Panel->setAutoFillBackground(true);
+    // Its own role: the list's white would otherwise be inherited.
+    c.Panel->setBackgroundRole(QPalette::Window);
     auto* layout = new QHBoxLayout(c.Panel);
     layout->setContentsMargins(kRowMargin, kRowMargin, kRowMargin, kRowMargin);
     layout->setSpacing(kColumnSpacing);
