@@ -2,7 +2,6 @@
 
 #include "core/app/EcrParamsRules.h"
 #include "gui/app/GuiText.h"
-#include "gui/app/LngTranslate.h"
 #include "gui/ecrviews/FieldValidators.h"
 #include "gui/ecrviews/ViewLook.h"
 #include "ui_EcrAdvLinesUnit.h"
@@ -10,17 +9,13 @@
 TEcrAdvLinesDlg::TEcrAdvLinesDlg(QWidget* parent) : QDialog(parent), ui_(new Ui::TEcrAdvLinesDlg)
 {
     ui_->setupUi(this);
-    ApplyDialogLook(this, ui_->pnlHeader);
     for (int k = 0; k < kAdvLineCount; ++k) {
         LineEdit(k)->setMaxLength(static_cast<int>(kAdvLineLength));
         LineEdit(k)->setValidator(new TFieldTextValidator(LineEdit(k)));
     }
     connect(ui_->btnSave, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    if (TLngINISupp* lng = AppLanguageSupport())
-        TranslateControl(*lng, this);
-    setWindowTitle(ui_->lblTitle->text());
-    adjustSize();
+    PrepareDialog(this, ui_->pnlHeader, ui_->lblTitle);
 }
 
 TEcrAdvLinesDlg::~TEcrAdvLinesDlg()

@@ -2,7 +2,6 @@
 
 #include "core/app/MsgINISupp.h"
 #include "gui/app/GuiText.h"
-#include "gui/app/LngTranslate.h"
 #include "gui/app/MyMessageUnit.h"
 #include "gui/ecrviews/FieldValidators.h"
 #include "gui/ecrviews/ViewLook.h"
@@ -53,17 +52,16 @@ TEcrOperatorsDlgUnit::TEcrOperatorsDlgUnit(QWidget* parent)
     : QDialog(parent), ui_(new Ui::TEcrOperatorsDlgUnit)
 {
     ui_->setupUi(this);
-    ApplyDialogLook(this, ui_->pnlHeader);
     // The list reads as one table: white under the rows too.
     ui_->CashierRowsPanel->setAutoFillBackground(true);
     ui_->CashierRowsPanel->setBackgroundRole(QPalette::Base);
     connect(ui_->btnAdd, &QPushButton::clicked, this, &TEcrOperatorsDlgUnit::btnAddClick);
     connect(ui_->btnSave, &QPushButton::clicked, this, &TEcrOperatorsDlgUnit::btnSaveClick);
     connect(ui_->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    if (TLngINISupp* lng = AppLanguageSupport())
-        TranslateControl(*lng, this);
-    setWindowTitle(ui_->lblTitle->text());
+    // Measured after the translation: the columns fit their captions.
+    PrepareDialog(this, ui_->pnlHeader, ui_->lblTitle);
     MeasureColumns();
+    adjustSize();
 }
 
 TEcrOperatorsDlgUnit::~TEcrOperatorsDlgUnit()

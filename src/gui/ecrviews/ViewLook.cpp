@@ -1,6 +1,9 @@
 #include "gui/ecrviews/ViewLook.h"
 
-#include <QWidget>
+#include "gui/app/LngTranslate.h"
+
+#include <QDialog>
+#include <QLabel>
 
 void ApplyViewLook(QWidget* view, QWidget* card)
 {
@@ -13,9 +16,13 @@ void ApplyViewLook(QWidget* view, QWidget* card)
             .arg(view->objectName(), card->objectName()));
 }
 
-void ApplyDialogLook(QWidget* dialog, QWidget* header)
+void PrepareDialog(QDialog* dialog, QWidget* header, const QLabel* title)
 {
     dialog->setStyleSheet(QStringLiteral("#%1 { background: #ffffff; border-bottom: 1px solid #c9d3df; }"
                                          "#%1 QLabel { color: #22364d; }")
                               .arg(header->objectName()));
+    if (TLngINISupp* lng = AppLanguageSupport())
+        TranslateControl(*lng, dialog);
+    dialog->setWindowTitle(title->text());
+    dialog->adjustSize();
 }
