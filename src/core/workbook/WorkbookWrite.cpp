@@ -64,7 +64,8 @@ std::string TempPathBeside(const std::string& path, const char* extension)
     return ExtractFilePath(path) + "." + ExtractFileName(path) + "." + std::to_string(::getpid()) + extension;
 }
 
-void WriteXlsxFile(const std::string& path, const TSheetData& sheet)
+// Messages name `target`, the file the user chose, not the temporary one.
+void WriteXlsxFile(const std::string& path, const TSheetData& sheet, const std::string& target)
 {
     lxw_workbook_options options {};
     // Rows go to the file as they are written: no shared-string table to
@@ -73,7 +74,7 @@ void WriteXlsxFile(const std::string& path, const TSheetData& sheet)
     options.tmpdir = nullptr;
     lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
     if (!workbook)
-        throw EWorkbook("Cannot create \"" + path + "\": " + std::strerror(errno));
+        throw EWorkbook("Cannot create \"" + target + "\": " + std::strerror(errno));
     lxw_worksheet* ws = workbook_add_worksheet(workbook, sheet.Name.empty() ? nullptr : sheet.Name.c_str());
     if (!ws) {
         workbook_close(workbook);
@@ -136,7 +137,7 @@ void WriteXlsxFile(const std::string& path, const TSheetData& sheet)
         error = closeError;
     if (error != LXW_NO_ERROR) {
         std::remove(path.c_str());
-        throw EWorkbook(std::string("Cannot write \"") + path + "\": " + lxw_strerror(error));
+        throw EWorkbook(std::string("Cannot write \"") + target + "\": " + lxw_strerror(error));
     }
 }
 
@@ -161,7 +162,7 @@ std::string FindSoffice()
 
 // soffice --convert-to xls in a private profile, so that a LibreOffice the
 // user has open is neither used nor disturbed.
-void ConvertToXls(const std::string& xlsxPath, const std::string& xlsPath)
+void ConvertToXls(const std::string& xlsxPath, const std::string& xlsPath, const std::string& target)
 {
     const std::string soffice = FindSoffice();
     if (soffice.empty())
@@ -223,7 +224,7 @@ void ConvertToXls(const std::string& xlsxPath, const std::string& xlsPath)
         throw EWorkbook("LibreOffice could not convert the workbook to the 97/2003 format.");
     fs::copy_file(produced, xlsPath, fs::copy_options::overwrite_existing, ec);
     if (ec)
-        throw EWorkbook("Cannot write \"" + xlsPath + "\": " + ec.message());
+        throw EWorkbook("Cannot write \"" + target + "\": " + ec.message());
 }
 
 } // namespace
@@ -234,12 +235,12 @@ void WriteWorkbook(const std::string& path, const TSheetData& sheet)
 {
     const bool xls = EndsWithNoCase(path, ".xls");
     const std::string tmpXlsx = TempPathBeside(path, ".xlsx");
-    WriteXlsxFile(tmpXlsx, sheet);
+    WriteXlsxFile(tmpXlsx, sheet, path);
     std::string ready = tmpXlsx;
     if (xls) {
         const std::string tmpXls = TempPathBeside(path, ".xls");
         try {
-            ConvertToXls(tmpXlsx, tmpXls);
+            ConvertToXls(tmpXlsx, tmpXls, path);
         } catch (...) {
             std::remove(tmpXlsx.c_str());
             std::remove(tmpXls.c_str());
