@@ -225,9 +225,20 @@ std::string TEditPluForm::AlteTaxeName() const
     return Cp(ui_->alteTaxeEdit->text());
 }
 
-void TEditPluForm::SetAlteTaxeName(const std::string& name)
+void TEditPluForm::PrepareAlteTaxe(const std::string& name, bool adding)
 {
+    ShowFields(false);
+    if (adding) {
+        ui_->alteTaxeDropDown->clear();
+        ui_->taxValueEdit->clear();
+    }
+    ShowAlteTaxeEdit(true);
     ui_->alteTaxeEdit->setText(FromCp(name));
+}
+
+void TEditPluForm::SetNumberEditable(bool editable)
+{
+    ui_->NumbEdit->setEnabled(editable);
 }
 
 void TEditPluForm::Refuse(const std::string& text, uint8_t kind, QWidget* focus)

@@ -57,6 +57,11 @@ public:
     void SetAlteTaxeNames(const std::vector<std::string>& names);
     // Either the drop-down (PLU mode) or the name field (taxes mode).
     void ShowAlteTaxeEdit(bool nameField);
+    // Taxes mode with the name field showing name. Adding a tax also empties
+    // the drop-down and the tax value field.
+    void PrepareAlteTaxe(const std::string& name, bool adding);
+    // The number can be changed while adding only.
+    void SetNumberEditable(bool editable);
 
     // The fields of a new PLU: number, VAT position, empty barcode, name and
     // comment, price 0, pay type, group and department "1", unit "BUC", no
@@ -73,7 +78,6 @@ public:
     int VatGroupIndex() const;
     // The tax name field's text (taxes mode), in the code page.
     std::string AlteTaxeName() const;
-    void SetAlteTaxeName(const std::string& name);
 
 public slots:
     void accept() override;

@@ -147,13 +147,10 @@ TPluListFrame::TPluListFrame(QWidget* parent)
     connect(ui_->NLoadFromFile, &QAction::triggered, this,
             [this] { RunHandler([this] { NLoadFromFileClick(); }); });
 
-    // The PLU edit dialogs, the register transfers, the alte taxe list and
-    // the workbook exchange bring these commands; until then they are off.
-    unbuilt_ = {ui_->btnAddPlu,         ui_->btnEditPlu,         ui_->btnMultiEdit,
-                ui_->btnLoadAlteTaxes,  ui_->btnAddTaxe,         ui_->btnDeleteTaxe,
-                ui_->btnEditTaxe,       ui_->NSaveAllToECR,      ui_->NSaveSelectedToECR,
-                ui_->NDeleteAllFromECR, ui_->NLoadFromECR,       ui_->NExportToExcel,
-                ui_->NImportFromExcel};
+    SetUpTransfers();
+
+    // The workbook exchange brings these commands; until then they are off.
+    unbuilt_ = {ui_->NExportToExcel, ui_->NImportFromExcel};
     EnablePluButtons(true);
     ShowTaxeButtons(false);
 }

@@ -10,7 +10,9 @@
 // state of every command goes through EnablePluButtons. Commands whose
 // handlers are not built yet stay disabled there (see the constructor).
 
+#include "core/plu/AlteTaxeList.h"
 #include "core/plu/PluTable.h"
+#include "core/plu/PluTransfer.h"
 
 #include <QSet>
 #include <QWidget>
@@ -23,6 +25,7 @@ class QPushButton;
 class QTableView;
 class QFileDialog;
 class TPluGridModel;
+class TAlteTaxeGridModel;
 
 namespace Ui {
 class TPluListFrame;
@@ -74,8 +77,41 @@ public:
     std::optional<TPluField> SearchField() const { return searchField_; }
     bool AbortRequested() const { return abortRequested_; }
 
+    // --- Register transfers (PluListTransfers.cpp) -----------------------------
+    // The progress handler of every register operation of the view: moves
+    // the bar, lets pending events run, returns the abort request.
+    bool ReportProgress(int position, int total);
+    // The bar one step on, pending events run.
+    void StepProgress();
+    // Off for a transfer: the PLU buttons, the tax commands, both grids and
+    // the main window's navigation; the Abort button always acts.
+    void EnableAllControls(bool enable);
+    // Asked before each row of a Save loop while Abort was pressed: true
+    // (Yes) cancels, No goes on with the request cleared.
+    bool AskCancel();
+    // The current row to the register: its record with the tax id, the
+    // check, the write (Result psSent, psInvalid or psFailed).
+    TPluSendOutcome SaveCurrentPluToEcr();
+
+    // --- Alte taxe list (PluListTaxes.cpp) --------------------------------------
+    TAlteTaxeTable& MemData() { return memData_; }
+    int32_t PendingTaxeNumber() const { return pendingTaxeNumber_; }
+    // Sends every row of the tax table (after each tax command).
+    void SaveAllTaxes();
+    // The edit dialog in taxes mode for the current tax row.
+    void EditAlteTaxe();
+
+    // --- Edit commands (PluListEdits.cpp) ----------------------------------------
+    // The edit dialog for the current row; on OK the row takes its values.
+    void EditCurrentPlu();
+    // The VAT position the last new PLU was given (0: none yet).
+    int LastVatGroupIndex() const { return lastVatGroupIndex_; }
+
 public slots:
+    void btnAddPluClick();
+    void btnEditPluClick();
     void btnDeletePluClick();
+    void btnMultiEditClick();
     void btnVisibleColumnsClick();
     void btnEcrOperationsClick();
     void btnFileOperationsClick();
@@ -84,6 +120,14 @@ public slots:
     void btnXStopClick();
     void NSaveToFileClick();
     void NLoadFromFileClick();
+    void NSaveAllToECRClick();
+    void NSaveSelectedToECRClick();
+    void NDeleteAllFromECRClick();
+    void NLoadFromECRClick();
+    void btnLoadAlteTaxesClick();
+    void btnAddTaxeClick();
+    void btnEditTaxeClick();
+    void btnDeleteTaxeClick();
     // A click on a column title sorts; the same title again reverses.
     void PluesGridTitleClick(int column);
     // A click on a cell chooses its column for searching.
@@ -104,6 +148,33 @@ private:
     // What the whole table can be asked for: open and not empty.
     bool HasRows() const { return table_.IsOpen() && !table_.Empty(); }
 
+    // --- Transfers, taxes, edits (their own files) -------------------------------
+    // Connects their commands and sets up the tax grid.
+    void SetUpTransfers();
+    // A register operation's span: the view's commands off (or, for the tax
+    // list read, the register commands only), on again on every way out.
+    class TTransfer {
+    public:
+        explicit TTransfer(TPluListFrame& view, bool allControls = true);
+        ~TTransfer();
+        TTransfer(const TTransfer&) = delete;
+        TTransfer& operator=(const TTransfer&) = delete;
+
+    private:
+        TPluListFrame& view_;
+        bool all_;
+    };
+    struct TBusyCursor {
+        TBusyCursor();
+        ~TBusyCursor();
+    };
+    void EnableRegisterCommands(bool enable);
+    TDevProgressProc ProgressProc();
+    void ProcessPendingEvents();
+    void SetUpAlteGrid();
+    std::vector<int> SelectedTaxeRows() const;
+    void FillAlteTaxeDropDown();
+
     Ui::TPluListFrame* ui_;
     PluTable table_;
     TUsedBarcodes usedBarcodes_;
@@ -120,4 +191,10 @@ private:
     bool sortAscending_ = true;
     std::optional<TPluField> searchField_;
     bool abortRequested_ = false;
+
+    TAlteTaxeTable memData_;
+    TAlteTaxeGridModel* alteModel_ = nullptr;
+    int32_t pendingTaxeNumber_ = 0;
+    int lastVatGroupIndex_ = 0;
+    int transferDepth_ = 0;
 };

@@ -151,7 +151,7 @@ TEST_F(PluView, MenusHoldTheirItemsAndAreDrawnByTheMenuPainter)
         {"btnEcrOperations",
          {"Save all to ECR", "Save selected to ECR", "-", "Delete all from ECR", "-",
           "Load from ECR"},
-         {}},
+         {"Save all to ECR", "Save selected to ECR", "Delete all from ECR", "Load from ECR"}},
         {"btnFileOperations",
          {"Save to file", "Load from file", "-", "Export to EXCEL", "Import from EXCEL"},
          {"Save to file", "Load from file"}},
