@@ -2,7 +2,6 @@
 
 #include "core/base/IniFile.h"
 #include "core/device/EcrDeviceUnit.h"
-#include "gui/ecrviews/EcrOperatorsDlgUnit.h"
 #include "gui/ecrviews/EcrParamsUnit.h"
 #include "gui/ecrviews/EcrSettingsUnit.h"
 #include "support/ModalAnswerer.h"
