@@ -5,9 +5,7 @@
 #include "core/device/EcrDeviceUnit.h"
 #include "support/AbsentPort.h"
 #include "support/ModalAnswerer.h"
-#include "support/TempDir.h"
-
-#include "EcrSim.h"
+#include "support/SimulatedRegister.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -15,21 +13,15 @@
 
 namespace {
 
-class EcrHelpers : public ::testing::Test {
+class EcrHelpers : public SimulatedRegisterTest {
 protected:
     void SetUp() override
     {
-        RestoreBuiltInMessages();
-        ResetSettingsToDefaults();
-        InitProgramLocation(dir.File("morvane-tessel"));
-        ASSERT_TRUE(sim.Start()) << sim.Error();
-        ASSERT_TRUE(sim.LinkAs(dir.File("dosdevices/com4")));
+        SimulatedRegisterTest::SetUp();
         LinkAbsentPort(dir, 9);
         EcrModel = EcrVersion = EcrSerialNumber = EcrFiscalMemoryNumber = EcrType = "";
         MaxPluNumber = MaxPluSubgroup = 0;
     }
-    TempDir dir;
-    ecrsim::TEcrSim sim;
 };
 
 } // namespace
