@@ -2,9 +2,13 @@
 // driven headless against the register simulator on "COM7".
 
 #include "core/app/ConstUnit.h"
+#include "core/app/LngINISupp.h"
 #include "core/app/MsgINISupp.h"
+#include "core/base/FileUtil.h"
 #include "core/link/MyCPort.h"
 #include "ecrsim/EcrSim.h"
+#include "gui/app/GuiText.h"
+#include "gui/app/LngTranslate.h"
 #include "gui/plu/EditPluUnit.h"
 #include "gui/plu/MultiPluUnit.h"
 #include "gui/plu/PluListUnit.h"
@@ -758,4 +762,32 @@ TEST_F(PluTransferView, AlteTaxeList)
     }
     EXPECT_TRUE(view->InPluListMode());
     EXPECT_TRUE(Child<QWidget>("btnAddPlu")->isEnabled());
+}
+
+TEST_F(PluTransferView, TheShippedBulgarianFileCoversBothEditDialogs)
+{
+    std::string shipped;
+    ASSERT_TRUE(ReadWholeFile(BULGARIAN_LNG, shipped));
+    dir.Write("Bulgarian.lng", shipped);
+    TLngINISupp lng;
+    lng.SetLanguageFile("Bulgarian.lng");
+    SetAppLanguageSupport(&lng);
+    Add({Row(1), Row(2)});
+    Select(Child<QTableView>("PluesGrid"), {0, 1});
+    QString deleted, emptyBarcode;
+    A answerer({A::Do([&](QWidget* box) {
+                    deleted = box->findChild<QCheckBox*>("chkFlag8")->text();
+                    box->findChild<QPushButton*>("btnCancel")->click();
+                }),
+                A::Do([&](QWidget* box) {
+                    emptyBarcode = box->findChild<QRadioButton*>("rbBarcodeEmpty")->text();
+                    box->findChild<QPushButton*>("btnCancel")->click();
+                })});
+    Click("btnAddPlu");
+    Click("btnMultiEdit");
+    SetAppLanguageSupport(nullptr);
+    EXPECT_EQ(answerer.Boxes().size(), 2u);
+    EXPECT_EQ(dir.Read("Bulgarian.lng"), shipped) << "a caption was missing and got written back";
+    EXPECT_EQ(deleted, QStringLiteral("Артикулът е изтрит"));
+    EXPECT_EQ(emptyBarcode, QStringLiteral("Празен баркод"));
 }
