@@ -3,6 +3,7 @@
 #include "core/app/ConstUnit.h"
 #include "core/app/MsgINISupp.h"
 #include "core/plu/PluFile.h"
+#include "core/workbook/PluWorkbook.h"
 #include "gui/app/Application.h"
 #include "gui/app/GuiText.h"
 #include "gui/app/LngTranslate.h"
@@ -40,24 +41,17 @@ QStringList NameFilters(const char* filter)
 }
 
 QFileDialog* MakePluFileDialog(QWidget* parent, const char* name, const char* title,
-                               QFileDialog::AcceptMode mode)
+                               QFileDialog::AcceptMode mode, const char* filter = kPluFileFilter,
+                               const char* defaultExt = kPluFileDefaultExt)
 {
     auto* dialog = new QFileDialog(parent, QString::fromLatin1(title));
     dialog->setObjectName(QString::fromLatin1(name));
     dialog->setAcceptMode(mode);
     dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                         : QFileDialog::AnyFile);
-    dialog->setNameFilters(NameFilters(kPluFileFilter));
-    dialog->setDefaultSuffix(QString::fromLatin1(kPluFileDefaultExt));
+    dialog->setNameFilters(NameFilters(filter));
+    dialog->setDefaultSuffix(QString::fromLatin1(defaultExt));
     return dialog;
-}
-
-// The chosen file, or nothing when the dialog was cancelled.
-std::optional<std::string> RunFileDialog(QFileDialog* dialog)
-{
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
-        return std::nullopt;
-    return QFile::encodeName(dialog->selectedFiles().constFirst()).toStdString();
 }
 
 bool IsWholeNumberField(TPluField field)
@@ -115,6 +109,10 @@ TPluListFrame::TPluListFrame(QWidget* parent)
     table_.Close();
     openDialog_ = MakePluFileDialog(this, "OpenDialog", "Load from file", QFileDialog::AcceptOpen);
     saveDialog_ = MakePluFileDialog(this, "SaveDialog", "Save to file", QFileDialog::AcceptSave);
+    saveExcelDialog_ = MakePluFileDialog(this, "SaveExcelDialog", "Export to EXCEL", QFileDialog::AcceptSave,
+                                         kSaveExcelFilter, kExcelDefaultExt);
+    openExcelDialog_ = MakePluFileDialog(this, "OpenExcelDialog", "Import from EXCEL", QFileDialog::AcceptOpen,
+                                         kOpenExcelFilter, kExcelDefaultExt);
 
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -146,11 +144,14 @@ TPluListFrame::TPluListFrame(QWidget* parent)
             [this] { RunHandler([this] { NSaveToFileClick(); }); });
     connect(ui_->NLoadFromFile, &QAction::triggered, this,
             [this] { RunHandler([this] { NLoadFromFileClick(); }); });
+    // Export and import live in PluListWorkbooks.cpp.
+    connect(ui_->NExportToExcel, &QAction::triggered, this,
+            [this] { RunHandler([this] { NExportToExcelClick(); }); });
+    connect(ui_->NImportFromExcel, &QAction::triggered, this,
+            [this] { RunHandler([this] { NImportFromExcelClick(); }); });
 
     SetUpTransfers();
 
-    // The workbook exchange brings these commands; until then they are off.
-    unbuilt_ = {ui_->NExportToExcel, ui_->NImportFromExcel};
     EnablePluButtons(true);
     ShowTaxeButtons(false);
 }
@@ -488,6 +489,13 @@ void TPluListFrame::btnSearchClick()
 void TPluListFrame::btnXStopClick()
 {
     abortRequested_ = true;
+}
+
+std::optional<std::string> TPluListFrame::RunFileDialog(QFileDialog* dialog)
+{
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    return QFile::encodeName(dialog->selectedFiles().constFirst()).toStdString();
 }
 
 void TPluListFrame::NSaveToFileClick()

@@ -128,6 +128,8 @@ public slots:
     void btnAddTaxeClick();
     void btnEditTaxeClick();
     void btnDeleteTaxeClick();
+    void NExportToExcelClick();
+    void NImportFromExcelClick();
     // A click on a column title sorts; the same title again reverses.
     void PluesGridTitleClick(int column);
     // A click on a cell chooses its column for searching.
@@ -145,6 +147,9 @@ private:
     // closed it (the pointer has not left the button since).
     void PopupBelow(QPushButton* button, QMenu* menu);
     QString SearchCaption(TPluField field) const;
+    // The file chosen in one of the view's file dialogs (in the file
+    // system's encoding), or nothing when the dialog was cancelled.
+    static std::optional<std::string> RunFileDialog(QFileDialog* dialog);
     // What the whole table can be asked for: open and not empty.
     bool HasRows() const { return table_.IsOpen() && !table_.Empty(); }
 
@@ -183,6 +188,8 @@ private:
     QMenu* fileMenu_;
     QFileDialog* openDialog_;
     QFileDialog* saveDialog_;
+    QFileDialog* saveExcelDialog_;
+    QFileDialog* openExcelDialog_;
     // Controls whose commands are not built yet: they stay disabled.
     QSet<QObject*> unbuilt_;
     QPushButton* menuJustClosedOn_ = nullptr;

@@ -154,7 +154,7 @@ TEST_F(PluView, MenusHoldTheirItemsAndAreDrawnByTheMenuPainter)
          {"Save all to ECR", "Save selected to ECR", "Delete all from ECR", "Load from ECR"}},
         {"btnFileOperations",
          {"Save to file", "Load from file", "-", "Export to EXCEL", "Import from EXCEL"},
-         {"Save to file", "Load from file"}},
+         {"Save to file", "Load from file", "Export to EXCEL", "Import from EXCEL"}},
     };
     for (const auto& m : menus) {
         QPushButton* button = Child<QPushButton>(m.button);
