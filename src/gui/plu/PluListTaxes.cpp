@@ -62,7 +62,11 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 2; }
     QVariant data(const QModelIndex& index, int role) const override
     {
-        if (role != Qt::DisplayRole || !index.isValid())
+        if (!index.isValid())
+            return {};
+        if (role == Qt::TextAlignmentRole && index.column() == 0)
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole)
             return {};
         const TAlteTaxeRow& row = table_.Row(index.row());
         if (index.column() == 0)
@@ -86,6 +90,7 @@ void TPluListFrame::SetUpAlteGrid()
     QTableView* grid = ui_->AlteGrid;
     grid->setModel(alteModel_);
     grid->horizontalHeader()->setStretchLastSection(true);
+    grid->horizontalHeader()->resizeSection(0, grid->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
     connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
