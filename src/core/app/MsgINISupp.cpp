@@ -139,7 +139,16 @@
     X(S_PortLinkBroken, "the link leads nowhere") \
     X(S_PortNotDevice, "not a serial device") \
     X(S_PortNoPermission, "no permission") \
-    X(S_PortJoinGroup, "no permission: add the user to the group ")
+    X(S_PortJoinGroup, "no permission: add the user to the group ") \
+    X(S_BackupRegister, "Back up register...") \
+    X(S_RestoreRegister, "Restore register...") \
+    X(S_BackupFiles, "Register backups") \
+    X(S_ReadingRegister, "Reading the register...") \
+    X(S_WritingRegister, "Writing to the register...") \
+    X(S_ConfirmRestore, "Write this to the register?") \
+    X(S_RegisterBackedUp, "The register was backed up to ") \
+    X(S_RestoreStopped, "The restore stopped. So far: ") \
+    X(S_RestoreMismatch, "The register does not match the backup after the restore:")
 
 #define MSG_DEFINE(key, text) std::string key = text;
 MSG_CATALOGUE(MSG_DEFINE)

@@ -157,6 +157,17 @@ extern std::string S_PortLinkBroken;
 extern std::string S_PortNotDevice;
 extern std::string S_PortNoPermission;
 extern std::string S_PortJoinGroup; // followed by the group's name
+// Our own: backing a register up into a file and restoring it from one, in
+// the ECR parameters view.
+extern std::string S_BackupRegister;   // the two buttons' captions
+extern std::string S_RestoreRegister;
+extern std::string S_BackupFiles;      // the file dialogs' filter name
+extern std::string S_ReadingRegister;  // progress while reading, and while writing
+extern std::string S_WritingRegister;
+extern std::string S_ConfirmRestore;   // after the restore plan
+extern std::string S_RegisterBackedUp; // followed by the file's name
+extern std::string S_RestoreStopped;   // followed by what was written
+extern std::string S_RestoreMismatch;  // followed by what still differs
 
 // --- Fixed texts without a key (never taken from a language file) --------
 inline constexpr const char* kColTitlePluName = "PLU Name";   // column NAME
@@ -173,7 +184,7 @@ struct TMsgEntry {
     const char* builtIn;
 };
 
-// The 132 entries in load order.
+// The 141 entries in load order.
 std::span<const TMsgEntry> MessageCatalogue();
 
 // Reads every key in catalogue order from the file at path (a missing or

@@ -187,8 +187,12 @@ void TMainForm::LanguageComboChange()
         lng_.SetLanguageFile(path);
         LoadMessages(path);
         TranslateControl(lng_, this);
-        if (view_)
+        if (view_) {
             TranslateControl(lng_, view_);
+            // Views that take captions from the catalogue take the new texts.
+            QEvent changed(QEvent::LanguageChange);
+            QCoreApplication::sendEvent(view_, &changed);
+        }
     }
     ui_->lblVersionLabel->setText(QStringLiteral("Version : ") + GetFileVersionText());
 }

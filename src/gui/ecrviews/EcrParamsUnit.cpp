@@ -50,6 +50,9 @@ TEcrParamsFrame::TEcrParamsFrame(QWidget* parent) : QWidget(parent), ui_(new Ui:
             [this] { RunHandler([this] { btnAdvLinesClick(); }); });
     connect(ui_->btnOperators, &QPushButton::clicked, this,
             [this] { RunHandler([this] { btnOperatorsClick(); }); });
+    connect(ui_->btnBackup, &QPushButton::clicked, this, [this] { RunHandler([this] { btnBackupClick(); }); });
+    connect(ui_->btnRestore, &QPushButton::clicked, this, [this] { RunHandler([this] { btnRestoreClick(); }); });
+    SetBackupCaptions();
 }
 
 TEcrParamsFrame::~TEcrParamsFrame()

@@ -26,7 +26,19 @@ public slots:
     // reports the outcome; a failed read shows why and opens no dialog.
     void btnAdvLinesClick();
     void btnOperatorsClick();
+    // The whole register into a file chosen in a save dialog, and a register
+    // made equal to such a file (EcrBackupCommands.cpp). Both run the core's
+    // backup and restore under a progress dialog that can cancel between two
+    // records; a restore shows its plan and asks before it writes.
+    void btnBackupClick();
+    void btnRestoreClick();
+
+protected:
+    // The backup buttons take their captions from the message catalogue.
+    void changeEvent(QEvent* event) override;
 
 private:
+    void SetBackupCaptions();
+
     Ui::TEcrParamsFrame* ui_;
 };

@@ -144,6 +144,15 @@ const char* const kFilledSection[] = {
     "S_PortNotDevice=not a serial device",
     "S_PortNoPermission=no permission",
     "S_PortJoinGroup=no permission: add the user to the group ",
+    "S_BackupRegister=Back up register...",
+    "S_RestoreRegister=Restore register...",
+    "S_BackupFiles=Register backups",
+    "S_ReadingRegister=Reading the register...",
+    "S_WritingRegister=Writing to the register...",
+    "S_ConfirmRestore=Write this to the register?",
+    "S_RegisterBackedUp=The register was backed up to ",
+    "S_RestoreStopped=The restore stopped. So far: ",
+    "S_RestoreMismatch=The register does not match the backup after the restore:",
 };
 
 class Messages : public ::testing::Test {
@@ -182,7 +191,7 @@ TEST_F(Messages, EmptyFileReceivesEveryKeyInLoadOrder)
 
     const auto lines = Lines("New.lng");
     const size_t count = std::size(kFilledSection);
-    ASSERT_EQ(count, 132u);
+    ASSERT_EQ(count, 141u);
     ASSERT_GE(lines.size(), count + 1);
     EXPECT_EQ(lines[0], "[App Messages]");
     for (size_t i = 0; i < count; ++i)
@@ -286,7 +295,7 @@ TEST_F(Messages, ValuesReplaceTextsAndEmptyValuesAreRewritten)
     TIniFile ini(dir.File("Lang.lng"));
     EXPECT_EQ(ini.ReadString(kMessagesSection, "S_ErrorInOperation", ""), "current text");
     EXPECT_EQ(ini.ReadString(kMessagesSection, "S_SearchFail", ""), "Nothing|found");
-    EXPECT_EQ(ini.ReadSection(kMessagesSection).size(), 132u);
+    EXPECT_EQ(ini.ReadSection(kMessagesSection).size(), 141u);
 
     // A second load reads what the first one left and changes nothing.
     const std::string before = dir.Read("Lang.lng");
@@ -317,7 +326,7 @@ TEST_F(Messages, AbsentFileIsCreatedWithAllKeys)
 {
     LoadMessages(dir.File("Fresh.lng"));
     TIniFile ini(dir.File("Fresh.lng"));
-    EXPECT_EQ(ini.ReadSection(kMessagesSection).size(), 132u);
+    EXPECT_EQ(ini.ReadSection(kMessagesSection).size(), 141u);
     EXPECT_EQ(ini.ReadString(kMessagesSection, "S_AutoReports", ""), "ECR reports.");
 }
 
