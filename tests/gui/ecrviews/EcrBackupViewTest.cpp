@@ -8,9 +8,9 @@
 #include "core/backup/BackupFile.h"
 #include "core/base/FileUtil.h"
 #include "gui/ecrviews/EcrParamsUnit.h"
+#include "support/FileDialogAnswer.h"
 #include "support/ModalAnswerer.h"
 
-#include <QFileDialog>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -31,25 +31,11 @@ protected:
 
     void Click(const char* button) { view.findChild<QPushButton*>(button)->click(); }
 
-    // Picks path in the file dialog named dialogName.
-    static Answer::Answer Choose(const QString& dialogName, const std::string& path)
-    {
-        return Answer::Do([dialogName, path](QWidget* box) {
-            auto* dialog = qobject_cast<QFileDialog*>(box);
-            ASSERT_TRUE(dialog);
-            EXPECT_EQ(dialog->objectName(), dialogName);
-            if (QWidget* focus = dialog->focusWidget())
-                focus->clearFocus();
-            dialog->selectFile(QString::fromStdString(path));
-            static_cast<QDialog*>(dialog)->accept();
-        });
-    }
-
     // Backs the sample register up into path through the view.
     void BackUp(const std::string& path)
     {
         Set_ComPort = 4;
-        ModalAnswerer answerer({Choose("BackupDialog", path), Answer::Press("btnOk")});
+        ModalAnswerer answerer({ChooseFileAnswer("BackupDialog", path), Answer::Press("btnOk")});
         Click("btnBackup");
         EXPECT_EQ(answerer.Texts().value(1).toStdString(), "The register was backed up to " + path);
         Set_ComPort = 5;
@@ -98,14 +84,14 @@ TEST_F(BackupView, CloneOneRegisterOntoAnotherAskingFirst)
                          "Write this to the register?";
     {
         // No: nothing is written.
-        ModalAnswerer no({Choose("RestoreDialog", file), Answer::Press("btnNo")});
+        ModalAnswerer no({ChooseFileAnswer("RestoreDialog", file), Answer::Press("btnNo")});
         Click("btnRestore");
         EXPECT_EQ(no.Texts().value(1), plan);
         EXPECT_EQ(no.Boxes().at(1).buttons, QStringList({"btnYes", "btnNo"}));
         EXPECT_EQ(TargetPlues(), 0u);
     }
     {
-        ModalAnswerer yes({Choose("RestoreDialog", file), Answer::Press("btnYes"), Answer::Press("btnOk")});
+        ModalAnswerer yes({ChooseFileAnswer("RestoreDialog", file), Answer::Press("btnYes"), Answer::Press("btnOk")});
         Click("btnRestore");
         EXPECT_EQ(yes.Texts().mid(1), QStringList({plan, "Operation completed succesfully."}));
         EXPECT_EQ(yes.Unexpected(), 0);
@@ -114,7 +100,7 @@ TEST_F(BackupView, CloneOneRegisterOntoAnotherAskingFirst)
         EXPECT_TRUE(view.findChild<QPushButton*>("btnRestore")->isEnabled());
     }
     // Once more: nothing to do, and no question.
-    ModalAnswerer again({Choose("RestoreDialog", file), Answer::Press("btnOk")});
+    ModalAnswerer again({ChooseFileAnswer("RestoreDialog", file), Answer::Press("btnOk")});
     Click("btnRestore");
     EXPECT_EQ(again.Texts().value(1), "Nothing to do: the register matches the backup.");
 }
@@ -133,7 +119,7 @@ TEST_F(BackupView, CancelStopsBetweenRecordsAndTellsWhatWasWritten)
                 progress->cancel();
     });
     canceller.start(0);
-    ModalAnswerer answerer({Choose("RestoreDialog", file), Answer::Press("btnYes"), Answer::Press("btnOk")});
+    ModalAnswerer answerer({ChooseFileAnswer("RestoreDialog", file), Answer::Press("btnYes"), Answer::Press("btnOk")});
     Click("btnRestore");
     canceller.stop();
     const QString said = answerer.Texts().value(2);
@@ -152,7 +138,7 @@ TEST_F(BackupView, ABadFileIsRefusedBeforeAnythingIsSent)
     std::string text = dir.Read("shop.json");
     text.replace(text.find("\"Unit\":\"KG\""), 11, "\"Unit\":\"K,G\"");
     dir.Write("bad.json", text);
-    ModalAnswerer answerer({Choose("RestoreDialog", dir.File("bad.json")), Answer::Press("btnOk")});
+    ModalAnswerer answerer({ChooseFileAnswer("RestoreDialog", dir.File("bad.json")), Answer::Press("btnOk")});
     Click("btnRestore");
     EXPECT_EQ(answerer.Texts().value(1).toStdString(),
               "Operation failed:\n" + dir.File("bad.json") + ": Plues, item 1 (PLU 1): Unit must not contain a comma");
