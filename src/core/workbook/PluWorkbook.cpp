@@ -1,6 +1,7 @@
 #include "core/workbook/PluWorkbook.h"
 
 #include "core/base/CodePage.h"
+#include "core/base/IniFile.h"
 #include "core/base/TextUtil.h"
 
 #include <algorithm>
@@ -50,34 +51,9 @@ std::string FailureText(const char* prefix, const std::string& cell) { return st
 
 int SheetTextToInt(const std::string& text)
 {
-    if (text.empty())
-        return 0;
-    size_t i = 0;
-    bool negative = false;
-    if (text[i] == '-' || text[i] == '+')
-        negative = text[i++] == '-';
-    int base = 10;
-    if (i < text.size() && text[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i >= text.size())
-        return 0;
-    long long value = 0;
-    const auto r = std::from_chars(text.data() + i, text.data() + text.size(), value, base);
-    if (r.ec != std::errc() || r.ptr != text.data() + text.size())
-        return 0;
-    if (negative)
-        value = -value;
-    // Hexadecimal texts name 32-bit patterns ("$FFFFFFFF" is -1).
-    if (base == 16 && value > INT_MAX && value <= static_cast<long long>(UINT_MAX))
-        value = static_cast<int>(static_cast<unsigned>(value));
-    if (value < INT_MIN || value > INT_MAX)
-        return 0;
-    return static_cast<int>(value);
+    // The settings' integer reading: decimal, or hexadecimal after "$".
+    int value = 0;
+    return TryStrToInt(text, value) ? value : 0;
 }
 
 double SheetTextToNumber(const std::string& text)
