@@ -295,14 +295,14 @@ void TPluListFrame::EnablePluButtons(bool enable)
          {ui_->btnAddPlu, ui_->btnEditPlu, ui_->btnDeletePlu, ui_->btnMultiEdit,
           ui_->btnVisibleColumns, ui_->btnEcrOperations, ui_->btnPrint, ui_->btnFileOperations,
           ui_->btnSearch})
-        button->setEnabled(enable && !unbuilt_.contains(button));
-    // The tax commands and the menu items depend only on being built.
+        button->setEnabled(enable);
+    // The tax commands and the menu items come back with the view's commands.
     for (QPushButton* button :
          {ui_->btnLoadAlteTaxes, ui_->btnAddTaxe, ui_->btnDeleteTaxe, ui_->btnEditTaxe})
-        button->setEnabled(!unbuilt_.contains(button));
+        button->setEnabled(true);
     for (QMenu* menu : {ecrMenu_, fileMenu_})
         for (QAction* item : menu->actions())
-            item->setEnabled(!unbuilt_.contains(item));
+            item->setEnabled(true);
 }
 
 void TPluListFrame::ShowTaxeButtons(bool show)

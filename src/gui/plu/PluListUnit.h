@@ -7,14 +7,12 @@
 // The main window creates it, translates it, shows it and runs InitPluView;
 // DonePluView runs before it is destroyed. Each command is one slot named
 // after its control (btnDeletePluClick, NSaveToFileClick, ...); the enabled
-// state of every command goes through EnablePluButtons. Commands whose
-// handlers are not built yet stay disabled there (see the constructor).
+// state of every command goes through EnablePluButtons.
 
 #include "core/plu/AlteTaxeList.h"
 #include "core/plu/PluTable.h"
 #include "core/plu/PluTransfer.h"
 
-#include <QSet>
 #include <QWidget>
 #include <optional>
 #include <string>
@@ -190,8 +188,6 @@ private:
     QFileDialog* saveDialog_;
     QFileDialog* saveExcelDialog_;
     QFileDialog* openExcelDialog_;
-    // Controls whose commands are not built yet: they stay disabled.
-    QSet<QObject*> unbuilt_;
     QPushButton* menuJustClosedOn_ = nullptr;
 
     TPluField sortFieldName_ = TPluField::NUMB;
